@@ -1,0 +1,17 @@
+// The diagnostic log "Crevik.log": one time-stamped CRLF line per problem,
+// appended beside the loaded configuration (or in the working directory).
+#ifndef CREVIK_DIAG_LOG_H
+#define CREVIK_DIAG_LOG_H
+
+#include "config/ini_config.h"
+
+constexpr int kDiagMessageMax = 511;
+
+// True when the line was written.
+bool WriteDiagLog(const IniConfig& config, const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 2, 3)))
+#endif
+    ;
+
+#endif

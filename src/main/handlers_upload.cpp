@@ -1,0 +1,4 @@
+#include "main/handlers.h"
+
+void OnFileUploaded(const char*, const char*, const char*, const char*) {}
+void OnFileDeleted() {}

@@ -1,0 +1,94 @@
+#include "main/startup.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "config/ini_config.h"
+#include "main/handlers.h"
+#include "main/run_state.h"
+#include "util/util.h"
+
+namespace {
+
+PlatRunLock* RunMutex;
+
+const char* Arg(int n) { return ArgTable[n]; }
+
+struct EventRoute {
+    const char* word;
+    int minWords;
+    void (*run)();
+};
+
+const EventRoute kRoutes[] = {
+    {"fileuploaded", 7, [] { OnFileUploaded(Arg(3), Arg(4), Arg(5), Arg(6)); }},
+    {"filedeleted", 3, [] { OnFileDeleted(); }},
+    {"sfvsuccess", 9, [] { OnSfvSuccess(Arg(3), Arg(4), Arg(5), Arg(6), Arg(7), Arg(8)); }},
+    {"sfvuploaded", 5, [] { OnSfvUploaded(Arg(3), Arg(4)); }},
+    {"sfvfailed", 7, [] { OnSfvFailed(Arg(3), Arg(4), Arg(5), Arg(6)); }},
+    {"sfvcomplete", 3, [] { OnSfvComplete(); }},
+};
+
+void LowerCase(char* text) {
+    for (; *text; ++text)
+        if (*text >= 'A' && *text <= 'Z') *text = static_cast<char>(*text + 32);
+}
+
+}  // namespace
+
+void MakeMutexName(const char* path, char out[kMutexNameMax + 1]) {
+    char name[kMaxPath + 8];
+    size_t len = 0;
+    if (*path) ++path;
+    for (; *path && len < kMaxPath; ++path)
+        if (*path != '\\' && *path != '/') name[len++] = *path;
+    std::memcpy(name + len, "_MUTEX", 7);
+    len += 6;
+    // Over-long names keep their end, where the release's own name is.
+    const char* start = len > static_cast<size_t>(kMutexNameMax) ? name + len - kMutexNameMax : name;
+    std::strcpy(out, start);
+}
+
+bool AcquireRunMutex(const char* path) {
+    char name[kMutexNameMax + 1];
+    MakeMutexName(path, name);
+    RunMutex = PlatAcquireRunLock(name, kRunLockTimeoutMs);
+    return RunMutex != nullptr;
+}
+
+void ReleaseRunMutex() {
+    PlatReleaseRunLock(RunMutex);
+    RunMutex = nullptr;
+}
+
+void DispatchEvent(const char* word) {
+    for (const EventRoute& route : kRoutes) {
+        if (std::strcmp(word, route.word) != 0) continue;
+        if (ArgCount >= route.minWords) route.run();
+        return;
+    }
+}
+
+int CrevikMain() {
+    if (ArgCount < 3) return 0;
+    GetDirPart(ArgTable[2], ReleaseDir);
+    if (!AcquireRunMutex(ReleaseDir)) return 0;
+
+    char programDir[kMaxPath];
+    char configPath[kMaxPath];
+    PlatProgramDir(ArgTable[0], programDir);
+    std::snprintf(configPath, sizeof configPath, "%s%cCrevik.ini", programDir, kPathSep);
+    theConfig.Load(configPath);
+
+    GetNamePart(ArgTable[2], EventFileName);
+    std::snprintf(UploadLogPath, sizeof UploadLogPath, "%s%s", ReleaseDir,
+                  theConfig.GetString("GENERAL", "LOGFILE", ".upChk.log"));
+    // Names are relative to the release directory from here on: a run that
+    // cannot enter it must not act on another one.
+    if (PlatChangeDir(ReleaseDir) || !ReleaseDir[0]) {
+        LowerCase(ArgTable[1]);
+        DispatchEvent(ArgTable[1]);
+    }
+    ReleaseRunMutex();
+    return 0;
+}

@@ -1,0 +1,92 @@
+// The only interface between crevik and the operating system.
+//
+// Everything above this header is OS-free. platform_posix.cpp implements it
+// with POSIX calls, platform_win32.cpp with the Win32 kernel. Both give the
+// Windows behaviour the program was designed around: renames never replace,
+// directory search matches only '*' and '?' ignoring letter case, a run lock
+// whose holder died never blocks the next run.
+//
+// Failing calls leave errno set to the closest standard error number, so
+// callers can report strerror(errno) on either system.
+#ifndef CREVIK_PLATFORM_H
+#define CREVIK_PLATFORM_H
+
+#include <cstddef>
+
+#ifdef _WIN32
+constexpr char kPathSep = '\\';
+#else
+constexpr char kPathSep = '/';
+#endif
+
+constexpr int kMaxPath = 260;  // path buffers, NUL included
+
+// ---- program location -------------------------------------------------
+// Directory of the running program, ending in the separator, derived from
+// word 0 of the command line; when word 0 has no directory part, the
+// directory of the executable itself. Writes "" when neither is known.
+void PlatProgramDir(const char* word0, char out[kMaxPath]);
+
+// ---- run lock ----------------------------------------------------------
+// A lock named by `name` (any text). Waits at most timeoutMs. A lock whose
+// holder died is free. Returns null when the wait timed out or failed.
+struct PlatRunLock;
+PlatRunLock* PlatAcquireRunLock(const char* name, unsigned timeoutMs);
+void PlatReleaseRunLock(PlatRunLock* lock);
+
+// ---- working directory ---------------------------------------------------
+bool PlatChangeDir(const char* path);
+
+// ---- directory search ----------------------------------------------------
+// The pattern's last component may hold '*' (any run, empty included) and
+// '?' (one character); every other character is literal and letter case is
+// ignored. "." and ".." are never returned. Matches come sorted by name,
+// case-insensitively, so results never depend on the file system.
+struct PlatFindEntry {
+    char name[kMaxPath];  // bare name, no directory
+    bool isDir;
+};
+struct PlatFind;
+// Null when nothing matches (or the directory cannot be read).
+PlatFind* PlatFindFirst(const char* pattern, PlatFindEntry* first);
+bool PlatFindNext(PlatFind* find, PlatFindEntry* next);
+void PlatFindClose(PlatFind* find);
+
+// The matcher behind the search, shared by both implementations.
+bool PlatWildcardMatch(const char* pattern, const char* name);
+
+// ---- entries -------------------------------------------------------------
+bool PlatPathExists(const char* path);      // any entry at all
+bool PlatFileReadable(const char* path);    // a file (not a directory) that opens for reading
+bool PlatCreateDir(const char* path);       // fails when the name exists
+bool PlatRemoveDir(const char* path);       // only an empty directory
+bool PlatDeleteFile(const char* path);      // fails on a directory
+bool PlatRename(const char* from, const char* to);   // never replaces an existing target
+bool PlatReplaceFile(const char* from, const char* to);  // replaces `to`; keeps nothing of it
+bool PlatCreateEmptyFile(const char* path); // write-only, created if missing, owner read/write
+void PlatSetHidden(const char* path, bool hidden);   // hidden vs normal attributes
+
+// ---- file contents ---------------------------------------------------------
+struct PlatFile;
+// Opens an existing file for a sequential read; null on failure. On Windows
+// the open fails while a writer holds the file.
+PlatFile* PlatOpenSequential(const char* path);
+// Creates or truncates a file for writing; null on failure.
+PlatFile* PlatCreateTruncate(const char* path);
+// Bytes read, 0 at the end, -1 on failure.
+long PlatRead(PlatFile* file, void* buf, size_t len);
+bool PlatWrite(PlatFile* file, const void* buf, size_t len);  // all or failure
+bool PlatClose(PlatFile* file);  // false when buffered data could not be stored
+
+// ---- time ----------------------------------------------------------------
+struct PlatLocalTime {
+    int year, month, day, hour, minute, second;  // month 1..12
+};
+PlatLocalTime PlatNow();
+
+// ---- fault injection (tests only) ----------------------------------------
+// Makes the next call of one operation fail with the given errno, once.
+enum class PlatFault { None, Write, Close, Replace, CreateTruncate };
+void PlatInjectFault(PlatFault op, int errnum);
+
+#endif

@@ -1,0 +1,62 @@
+// OS-free pieces shared by both platform implementations.
+#include "platform/platform_internal.h"
+
+#include <cctype>
+#include <cerrno>
+
+namespace {
+PlatFault pendingFault = PlatFault::None;
+int pendingErrno = 0;
+
+bool SameLetter(char a, char b) {
+    return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+}
+}  // namespace
+
+bool PlatWildcardMatch(const char* pattern, const char* name) {
+    // Iterative matcher with one backtrack point: linear enough for names
+    // and immune to the exponential blow-up of naive recursion.
+    const char* starPattern = nullptr;
+    const char* starName = nullptr;
+    while (*name) {
+        if (*pattern == '*') {
+            starPattern = ++pattern;
+            starName = name;
+        } else if (*pattern && (*pattern == '?' || SameLetter(*pattern, *name))) {
+            ++pattern;
+            ++name;
+        } else if (starPattern) {
+            pattern = starPattern;
+            name = ++starName;
+        } else {
+            return false;
+        }
+    }
+    while (*pattern == '*') ++pattern;
+    return *pattern == '\0';
+}
+
+void PlatInjectFault(PlatFault op, int errnum) {
+    pendingFault = op;
+    pendingErrno = errnum;
+}
+
+bool PlatTakeFault(PlatFault op) {
+    if (pendingFault == PlatFault::None || pendingFault != op) return false;
+    pendingFault = PlatFault::None;
+    errno = pendingErrno;
+    return true;
+}
+
+int PlatCompareNames(const char* a, const char* b) {
+    for (;; ++a, ++b) {
+        int ca = std::tolower(static_cast<unsigned char>(*a));
+        int cb = std::tolower(static_cast<unsigned char>(*b));
+        if (ca != cb || ca == 0) {
+            if (ca != cb) return ca < cb ? -1 : 1;
+            break;
+        }
+    }
+    // Names equal but for letter case still get a fixed order.
+    return std::strcmp(a, b);
+}

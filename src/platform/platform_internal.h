@@ -1,0 +1,29 @@
+// Helpers shared by the platform implementations; not for use above them.
+#ifndef CREVIK_PLATFORM_INTERNAL_H
+#define CREVIK_PLATFORM_INTERNAL_H
+
+#include "platform/platform.h"
+
+#include <cstring>
+
+// True (with errno set) when a test asked this operation to fail now.
+bool PlatTakeFault(PlatFault op);
+
+// Case-insensitive name order used to sort search results; names that
+// differ only in letter case fall back to a byte order.
+int PlatCompareNames(const char* a, const char* b);
+
+// Splits a search pattern into its directory (with separator, or "" for
+// the working directory) and its last component.
+inline void PlatSplitPattern(const char* pattern, char dir[kMaxPath], const char** last) {
+    const char* cut = pattern;
+    for (const char* p = pattern; *p; ++p)
+        if (*p == '/' || *p == '\\' || (p == pattern + 1 && *p == ':')) cut = p + 1;
+    size_t len = static_cast<size_t>(cut - pattern);
+    if (len >= static_cast<size_t>(kMaxPath)) len = kMaxPath - 1;
+    std::memcpy(dir, pattern, len);
+    dir[len] = '\0';
+    *last = cut;
+}
+
+#endif

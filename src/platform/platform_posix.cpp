@@ -1,0 +1,321 @@
+// POSIX implementation of the platform layer.
+#include "platform/platform_internal.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <new>
+#include <ctime>
+#include <vector>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+namespace {
+
+void CopyPath(char out[kMaxPath], const char* text, size_t len) {
+    if (len >= static_cast<size_t>(kMaxPath)) len = kMaxPath - 1;
+    std::memcpy(out, text, len);
+    out[len] = '\0';
+}
+
+// A file handle is the descriptor itself, offset so that 0 stays valid.
+PlatFile* FromFd(int fd) { return reinterpret_cast<PlatFile*>(static_cast<intptr_t>(fd) + 1); }
+int ToFd(PlatFile* file) { return static_cast<int>(reinterpret_cast<intptr_t>(file) - 1); }
+
+// Opens a regular file read-only; FIFOs, devices and directories are refused
+// so that no caller can block on them or read a directory as data.
+int OpenRegularForRead(const char* path) {
+    int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return -1;
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        int err = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        close(fd);
+        errno = err;
+        return -1;
+    }
+    return fd;
+}
+
+}  // namespace
+
+// ---- program location -------------------------------------------------------
+
+void PlatProgramDir(const char* word0, char out[kMaxPath]) {
+    const char* slash = std::strrchr(word0, '/');
+    if (slash) {
+        CopyPath(out, word0, static_cast<size_t>(slash - word0) + 1);
+        return;
+    }
+    // Found through PATH: the executable's own directory.
+    char exe[kMaxPath * 4];
+    ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
+    out[0] = '\0';
+    if (n <= 0) return;
+    exe[n] = '\0';
+    slash = std::strrchr(exe, '/');
+    if (slash && slash - exe + 1 < kMaxPath) CopyPath(out, exe, static_cast<size_t>(slash - exe) + 1);
+}
+
+// ---- run lock -----------------------------------------------------------------
+// A flock on a file outside the release directory, named by a hash of the
+// lock name. The kernel drops the lock when its holder dies, as Windows
+// abandons a mutex.
+
+struct PlatRunLock {
+    int fd;
+};
+
+namespace {
+
+void OnAlarm(int) {}
+
+uint64_t HashName(const char* name) {
+    uint64_t h = 14695981039346656037ull;  // FNV-1a
+    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(name); *p; ++p) {
+        h ^= *p;
+        h *= 1099511628211ull;
+    }
+    return h;
+}
+
+int OpenLockFile(const char* name) {
+    const char* tmp = std::getenv("TMPDIR");
+    if (!tmp || !*tmp) tmp = "/tmp";
+    char dir[kMaxPath * 4];
+    std::snprintf(dir, sizeof dir, "%s/crevik-locks", tmp);
+    if (mkdir(dir, 01777) == 0) chmod(dir, 01777);  // shared by every user the server runs as
+    char path[kMaxPath * 4 + 32];
+    std::snprintf(path, sizeof path, "%s/%016llx.lock", dir, static_cast<unsigned long long>(HashName(name)));
+    int fd = open(path, O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (fd >= 0) fchmod(fd, 0666);
+    return fd;
+}
+
+double NowMs() {
+    struct timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<double>(ts.tv_sec) * 1000.0 + static_cast<double>(ts.tv_nsec) / 1e6;
+}
+
+// Blocks in flock, woken by a repeating timer so that the deadline is kept
+// even when the first signal arrives before the call starts waiting.
+bool WaitForLock(int fd, unsigned timeoutMs) {
+    if (flock(fd, LOCK_EX | LOCK_NB) == 0) return true;
+    if (errno != EWOULDBLOCK || timeoutMs == 0) return false;
+
+    struct sigaction wake = {}, previous = {};
+    wake.sa_handler = OnAlarm;
+    sigemptyset(&wake.sa_mask);
+    sigaction(SIGALRM, &wake, &previous);
+    struct itimerval tick = {}, previousTick = {};
+    tick.it_value.tv_usec = 20000;
+    tick.it_interval.tv_usec = 20000;
+    setitimer(ITIMER_REAL, &tick, &previousTick);
+
+    double deadline = NowMs() + timeoutMs;
+    bool locked = false;
+    for (;;) {
+        if (flock(fd, LOCK_EX) == 0) {
+            locked = true;
+            break;
+        }
+        if (errno != EINTR || NowMs() >= deadline) break;
+    }
+    setitimer(ITIMER_REAL, &previousTick, nullptr);
+    sigaction(SIGALRM, &previous, nullptr);
+    return locked;
+}
+
+}  // namespace
+
+PlatRunLock* PlatAcquireRunLock(const char* name, unsigned timeoutMs) {
+    int fd = OpenLockFile(name);
+    if (fd < 0) return nullptr;
+    if (!WaitForLock(fd, timeoutMs)) {
+        close(fd);
+        return nullptr;
+    }
+    PlatRunLock* lock = new (std::nothrow) PlatRunLock{fd};
+    if (!lock) close(fd);
+    return lock;
+}
+
+void PlatReleaseRunLock(PlatRunLock* lock) {
+    if (!lock) return;
+    flock(lock->fd, LOCK_UN);
+    close(lock->fd);
+    delete lock;
+}
+
+// ---- working directory ----------------------------------------------------------
+
+bool PlatChangeDir(const char* path) { return chdir(path) == 0; }
+
+// ---- directory search ---------------------------------------------------------------
+
+struct PlatFind {
+    std::vector<PlatFindEntry> matches;
+    size_t next;
+};
+
+PlatFind* PlatFindFirst(const char* pattern, PlatFindEntry* first) {
+    char dir[kMaxPath];
+    const char* last;
+    PlatSplitPattern(pattern, dir, &last);
+    if (!*last) return nullptr;
+
+    DIR* d = opendir(*dir ? dir : ".");
+    if (!d) return nullptr;
+    PlatFind* find = new (std::nothrow) PlatFind{{}, 0};
+    if (!find) {
+        closedir(d);
+        return nullptr;
+    }
+    while (struct dirent* e = readdir(d)) {
+        if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
+        if (std::strlen(e->d_name) >= static_cast<size_t>(kMaxPath)) continue;
+        if (!PlatWildcardMatch(last, e->d_name)) continue;
+        PlatFindEntry entry;
+        std::strcpy(entry.name, e->d_name);
+        struct stat st;
+        entry.isDir = fstatat(dirfd(d), e->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+        find->matches.push_back(entry);
+    }
+    closedir(d);
+    std::sort(find->matches.begin(), find->matches.end(),
+              [](const PlatFindEntry& a, const PlatFindEntry& b) { return PlatCompareNames(a.name, b.name) < 0; });
+    if (!PlatFindNext(find, first)) {
+        delete find;
+        return nullptr;
+    }
+    return find;
+}
+
+bool PlatFindNext(PlatFind* find, PlatFindEntry* next) {
+    if (!find || find->next >= find->matches.size()) return false;
+    *next = find->matches[find->next++];
+    return true;
+}
+
+void PlatFindClose(PlatFind* find) { delete find; }
+
+// ---- entries ------------------------------------------------------------------------
+
+bool PlatPathExists(const char* path) {
+    struct stat st;
+    return lstat(path, &st) == 0;
+}
+
+bool PlatFileReadable(const char* path) {
+    int fd = OpenRegularForRead(path);
+    if (fd < 0) return false;
+    close(fd);
+    return true;
+}
+
+bool PlatCreateDir(const char* path) { return mkdir(path, 0777) == 0; }
+
+bool PlatRemoveDir(const char* path) { return rmdir(path) == 0; }
+
+bool PlatDeleteFile(const char* path) {
+    struct stat st;
+    if (lstat(path, &st) == 0 && S_ISDIR(st.st_mode)) {
+        errno = EISDIR;
+        return false;
+    }
+    return unlink(path) == 0;
+}
+
+bool PlatRename(const char* from, const char* to) {
+    if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return true;
+    if (errno != EINVAL && errno != ENOSYS) return false;
+    // File systems without RENAME_NOREPLACE: check, then rename.
+    if (PlatPathExists(to)) {
+        errno = EEXIST;
+        return false;
+    }
+    return rename(from, to) == 0;
+}
+
+bool PlatReplaceFile(const char* from, const char* to) {
+    if (PlatTakeFault(PlatFault::Replace)) return false;
+    return rename(from, to) == 0;
+}
+
+bool PlatCreateEmptyFile(const char* path) {
+    int fd = open(path, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+    close(fd);
+    return true;
+}
+
+void PlatSetHidden(const char*, bool) {}  // the leading dot already hides the upload log
+
+// ---- file contents -----------------------------------------------------------------
+
+PlatFile* PlatOpenSequential(const char* path) {
+    int fd = OpenRegularForRead(path);
+    if (fd < 0) return nullptr;
+    posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    return FromFd(fd);
+}
+
+PlatFile* PlatCreateTruncate(const char* path) {
+    if (PlatTakeFault(PlatFault::CreateTruncate)) return nullptr;
+    int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    return fd < 0 ? nullptr : FromFd(fd);
+}
+
+long PlatRead(PlatFile* file, void* buf, size_t len) {
+    for (;;) {
+        ssize_t n = read(ToFd(file), buf, len);
+        if (n >= 0) return static_cast<long>(n);
+        if (errno != EINTR) return -1;
+    }
+}
+
+bool PlatWrite(PlatFile* file, const void* buf, size_t len) {
+    if (PlatTakeFault(PlatFault::Write)) return false;
+    const char* p = static_cast<const char*>(buf);
+    while (len > 0) {
+        ssize_t n = write(ToFd(file), p, len);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        p += n;
+        len -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+bool PlatClose(PlatFile* file) {
+    if (!file) return false;
+    int fd = ToFd(file);
+    if (PlatTakeFault(PlatFault::Close)) {
+        int err = errno;
+        close(fd);
+        errno = err;
+        return false;
+    }
+    return close(fd) == 0;
+}
+
+// ---- time -------------------------------------------------------------------------
+
+PlatLocalTime PlatNow() {
+    time_t now = time(nullptr);
+    struct tm local = {};
+    localtime_r(&now, &local);
+    return PlatLocalTime{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+                         local.tm_hour, local.tm_min, local.tm_sec};
+}

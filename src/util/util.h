@@ -1,0 +1,43 @@
+// Path, file and string routines shared by every subsystem.
+#ifndef CREVIK_UTIL_H
+#define CREVIK_UTIL_H
+
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/platform.h"
+
+constexpr int kMaxPart = 255;  // directory, file name and extension are each cut to this
+
+// ---- paths: drive, directory, name and extension; '/' and '\' both separate ----
+void GetDirPart(const char* path, char out[kMaxPath]);   // "C:\ftp\rel\" of "C:\ftp\rel\file.rar"
+void GetNamePart(const char* path, char out[kMaxPath]);  // "file.rar"
+void GetExtPart(const char* path, char out[kMaxPath]);   // ".rar"; "" without a dot
+// Parent of the directory that holds `path`, and that directory's name. The
+// outputs may be the input buffer.
+void SplitParentDir(const char* path, char parent[kMaxPath], char name[kMaxPath]);
+
+// A file (not a directory) that can be opened for reading.
+bool FileExists(const char* path);
+
+// ---- text ----
+bool IsBlank(char c);  // space, tab, LF, VT, FF, CR; never a byte >= 0x80
+void TrimLeft(char* text);
+void TrimRight(char* text);
+char FirstNonBlank(const char* text);  // NUL for an empty or all-blank text
+
+// Copies at most size-1 bytes of src and always terminates; cuts longer text.
+void CopyText(char* dst, size_t size, const char* src);
+template <size_t N> void CopyText(char (&dst)[N], const char* src) { CopyText(dst, N, src); }
+
+// atoi/atol rules (blanks, sign, digits; 0 without digits), clamped to 32 bits.
+int32_t ParseInt32(const char* text);
+
+// ASCII-only case-insensitive equality, for names and extensions.
+bool EqualNoCase(const char* a, const char* b);
+
+// "700KB", "1.5MB", "2.0GB", "1.0TB" from a count of kilobytes. The text lives
+// in one shared buffer, valid until the next call.
+const char* FormatSize(double kilobytes);
+
+#endif
