@@ -64,12 +64,12 @@ bool IniConfig::Load(const char* path) {
         *equals = '\0';
         char* value = ValueStart(equals + 1);
         if (!*value) continue;
-        TrimRight(line);
+        TrimRight(keyStart);
 
         ConfigEntry entry;
         std::memset(&entry, 0, sizeof entry);
         CopyText(entry.section, section);
-        CopyText(entry.key, line);
+        CopyText(entry.key, keyStart);
         CopyText(entry.value, value);
         entries_->Append(&entry);
     }

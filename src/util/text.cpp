@@ -52,6 +52,35 @@ int32_t ParseInt32(const char* text) {
 }
 
 namespace {
+int DigitValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'z') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'Z') return c - 'A' + 10;
+    return 99;
+}
+}  // namespace
+
+uint32_t StrToU32(const char* text, int base) {
+    const char* p = text;
+    while (IsBlank(*p)) ++p;
+    bool negative = false;
+    if (*p == '+' || *p == '-') negative = *p++ == '-';
+    if (base == 16 && p[0] == '0' && (p[1] == 'x' || p[1] == 'X') && DigitValue(p[2]) < 16) p += 2;
+    uint64_t value = 0;
+    bool overflow = false;
+    for (; DigitValue(*p) < base; ++p) {
+        value = value * static_cast<uint64_t>(base) + static_cast<uint64_t>(DigitValue(*p));
+        if (value > UINT32_MAX) {
+            overflow = true;
+            value = UINT32_MAX;
+        }
+    }
+    if (overflow) return UINT32_MAX;
+    uint32_t result = static_cast<uint32_t>(value);
+    return negative ? 0u - result : result;
+}
+
+namespace {
 // Halves go away from zero, unlike printf's round-half-even on exact ties.
 double RoundAway(double value, double scale) {
     double scaled = std::fabs(value) * scale;

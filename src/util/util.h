@@ -33,6 +33,10 @@ template <size_t N> void CopyText(char (&dst)[N], const char* src) { CopyText(ds
 // atoi/atol rules (blanks, sign, digits; 0 without digits), clamped to 32 bits.
 int32_t ParseInt32(const char* text);
 
+// strtoul rules of a 32-bit C library: blanks, sign, digits (base 16 also takes
+// "0x"); 0 without digits; 0xFFFFFFFF beyond 32 bits; a minus negates modulo 2^32.
+uint32_t StrToU32(const char* text, int base);
+
 // ASCII-only case-insensitive equality, for names and extensions.
 bool EqualNoCase(const char* a, const char* b);
 
