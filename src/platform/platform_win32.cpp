@@ -1,0 +1,335 @@
+// Win32 implementation of the platform layer.
+#include "platform/platform_internal.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <new>
+#include <vector>
+
+#include <fcntl.h>
+#include <windows.h>
+
+namespace {
+
+// The C runtime's text mode turns "\n" into "\r\n" on write and stops
+// reading at Ctrl-Z; files must hold the same bytes as on POSIX, so every
+// stdio stream opened without an explicit mode is binary.
+[[maybe_unused]] const bool binaryStdio = (_fmode = _O_BINARY, true);
+
+void SetErrnoFromLastError() {
+    switch (GetLastError()) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_DRIVE:
+    case ERROR_BAD_NETPATH:
+        errno = ENOENT;
+        break;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_WRITE_PROTECT:
+        errno = EACCES;
+        break;
+    case ERROR_ALREADY_EXISTS:
+    case ERROR_FILE_EXISTS:
+        errno = EEXIST;
+        break;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        errno = ENOSPC;
+        break;
+    case ERROR_DIR_NOT_EMPTY:
+        errno = ENOTEMPTY;
+        break;
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_PATHNAME:
+    case ERROR_DIRECTORY:
+        errno = EINVAL;
+        break;
+    case ERROR_FILENAME_EXCED_RANGE:
+        errno = ENAMETOOLONG;
+        break;
+    case ERROR_NOT_ENOUGH_MEMORY:
+    case ERROR_OUTOFMEMORY:
+        errno = ENOMEM;
+        break;
+    default:
+        errno = EIO;
+        break;
+    }
+}
+
+// Keeps errno from the Win32 error of the call that just failed.
+template <typename T> T Failed(T result) {
+    SetErrnoFromLastError();
+    return result;
+}
+
+void CopyPath(char out[kMaxPath], const char* text, size_t len) {
+    if (len >= static_cast<size_t>(kMaxPath)) len = kMaxPath - 1;
+    std::memcpy(out, text, len);
+    out[len] = '\0';
+}
+
+PlatFile* FromHandle(HANDLE h) { return reinterpret_cast<PlatFile*>(h); }
+HANDLE ToHandle(PlatFile* file) { return reinterpret_cast<HANDLE>(file); }
+
+bool IsDirectory(const char* path) {
+    DWORD attrs = GetFileAttributesA(path);
+    return attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Opens an existing file for reading. Device names such as CON or NUL open
+// as devices anywhere: refuse them, as POSIX refuses anything but a regular
+// file, so no caller can block on one. A directory does not open at all
+// without backup semantics.
+HANDLE OpenDiskFileForRead(const char* path, DWORD share, DWORD flags) {
+    HANDLE h = CreateFileA(path, GENERIC_READ, share, nullptr, OPEN_EXISTING, flags, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return Failed(INVALID_HANDLE_VALUE);
+    if (GetFileType(h) != FILE_TYPE_DISK) {
+        CloseHandle(h);
+        errno = EINVAL;
+        return INVALID_HANDLE_VALUE;
+    }
+    return h;
+}
+
+}  // namespace
+
+// ---- program location -------------------------------------------------------
+
+void PlatProgramDir(const char* word0, char out[kMaxPath]) {
+    // Drive and directory of word 0, as GetDirPart cuts them; "" when it has
+    // neither, so that the configuration is looked for in the drive's root.
+    size_t cut = (word0[0] && word0[1] == ':') ? 2 : 0;
+    for (size_t i = cut; word0[i]; ++i)
+        if (word0[i] == '\\' || word0[i] == '/') cut = i + 1;
+    CopyPath(out, word0, cut);
+}
+
+// ---- run lock -----------------------------------------------------------------
+// A named kernel mutex: a holder that dies leaves it abandoned, and the
+// next waiter owns it at once.
+
+struct PlatRunLock {
+    HANDLE mutex;
+};
+
+PlatRunLock* PlatAcquireRunLock(const char* name, unsigned timeoutMs) {
+    HANDLE mutex = CreateMutexA(nullptr, TRUE, name);
+    if (!mutex) return Failed(nullptr);
+    if (GetLastError() == ERROR_ALREADY_EXISTS) {
+        DWORD waited = WaitForSingleObject(mutex, timeoutMs);
+        if (waited == WAIT_TIMEOUT || waited == WAIT_FAILED) {
+            if (waited == WAIT_FAILED) SetErrnoFromLastError();
+            else errno = ETIMEDOUT;
+            CloseHandle(mutex);
+            return nullptr;
+        }
+    }
+    PlatRunLock* lock = new (std::nothrow) PlatRunLock{mutex};
+    if (!lock) {
+        ReleaseMutex(mutex);
+        CloseHandle(mutex);
+    }
+    return lock;
+}
+
+void PlatReleaseRunLock(PlatRunLock* lock) {
+    if (!lock) return;
+    ReleaseMutex(lock->mutex);
+    CloseHandle(lock->mutex);
+    delete lock;
+}
+
+// ---- working directory ----------------------------------------------------------
+
+bool PlatChangeDir(const char* path) { return SetCurrentDirectoryA(path) ? true : Failed(false); }
+
+// ---- directory search ---------------------------------------------------------------
+// The kernel's own matching is not the one the program relies on: it also
+// matches 8.3 short names ("*.sfv" finds "b.sfvx" through B~1.SFV) and gives
+// '?', '*.' and '.*' DOS meanings. So the directory is listed whole and each
+// long name goes through the matcher the POSIX side uses.
+
+struct PlatFind {
+    std::vector<PlatFindEntry> matches;
+    size_t next;
+};
+
+PlatFind* PlatFindFirst(const char* pattern, PlatFindEntry* first) {
+    char dir[kMaxPath];
+    const char* last;
+    PlatSplitPattern(pattern, dir, &last);
+    if (!*last) return nullptr;
+
+    char all[kMaxPath + 2];
+    std::snprintf(all, sizeof all, "%s*", dir);
+    WIN32_FIND_DATAA data;
+    HANDLE search = FindFirstFileA(all, &data);
+    if (search == INVALID_HANDLE_VALUE) return Failed(nullptr);
+    PlatFind* find = new (std::nothrow) PlatFind{{}, 0};
+    if (!find) {
+        FindClose(search);
+        return nullptr;
+    }
+    do {
+        const char* name = data.cFileName;
+        if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
+        if (!PlatWildcardMatch(last, name)) continue;
+        PlatFindEntry entry;
+        CopyPath(entry.name, name, std::strlen(name));
+        entry.isDir = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        find->matches.push_back(entry);
+    } while (FindNextFileA(search, &data));
+    FindClose(search);
+    std::sort(find->matches.begin(), find->matches.end(),
+              [](const PlatFindEntry& a, const PlatFindEntry& b) { return PlatCompareNames(a.name, b.name) < 0; });
+    if (!PlatFindNext(find, first)) {
+        delete find;
+        errno = ENOENT;
+        return nullptr;
+    }
+    return find;
+}
+
+bool PlatFindNext(PlatFind* find, PlatFindEntry* next) {
+    if (!find || find->next >= find->matches.size()) return false;
+    *next = find->matches[find->next++];
+    return true;
+}
+
+void PlatFindClose(PlatFind* find) { delete find; }
+
+// ---- entries ------------------------------------------------------------------------
+
+bool PlatPathExists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
+
+bool PlatFileReadable(const char* path) {
+    HANDLE h = OpenDiskFileForRead(path, FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_ATTRIBUTE_NORMAL);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(h);
+    return true;
+}
+
+bool PlatCreateDir(const char* path) { return CreateDirectoryA(path, nullptr) ? true : Failed(false); }
+
+bool PlatRemoveDir(const char* path) { return RemoveDirectoryA(path) ? true : Failed(false); }
+
+bool PlatDeleteFile(const char* path) {
+    if (IsDirectory(path)) {
+        errno = EISDIR;
+        return false;
+    }
+    return DeleteFileA(path) ? true : Failed(false);
+}
+
+bool PlatRename(const char* from, const char* to) { return MoveFileA(from, to) ? true : Failed(false); }
+
+bool PlatReplaceFile(const char* from, const char* to) {
+    if (PlatTakeFault(PlatFault::Replace)) return false;
+    // The moved file brings its own attributes, so a hidden target (the
+    // upload log) would come out visible; a read-only one refuses the
+    // replace, where POSIX replaces it.
+    DWORD before = GetFileAttributesA(to);
+    bool existed = before != INVALID_FILE_ATTRIBUTES && !(before & FILE_ATTRIBUTE_DIRECTORY);
+    if (existed && (before & FILE_ATTRIBUTE_READONLY))
+        SetFileAttributesA(to, before & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+    if (!MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING)) {
+        SetErrnoFromLastError();
+        int err = errno;
+        if (existed) SetFileAttributesA(to, before);
+        errno = err;
+        return false;
+    }
+    if (existed && (before & FILE_ATTRIBUTE_HIDDEN)) {
+        DWORD after = GetFileAttributesA(to);
+        if (after != INVALID_FILE_ATTRIBUTES) SetFileAttributesA(to, after | FILE_ATTRIBUTE_HIDDEN);
+    }
+    return true;
+}
+
+bool PlatCreateEmptyFile(const char* path) {
+    HANDLE h = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return Failed(false);
+    CloseHandle(h);
+    return true;
+}
+
+void PlatSetHidden(const char* path, bool hidden) {
+    SetFileAttributesA(path, hidden ? FILE_ATTRIBUTE_HIDDEN : FILE_ATTRIBUTE_NORMAL);
+}
+
+// ---- file contents -----------------------------------------------------------------
+
+PlatFile* PlatOpenSequential(const char* path) {
+    // Share read only: the open fails while an uploader still writes the file.
+    HANDLE h = OpenDiskFileForRead(path, FILE_SHARE_READ,
+                                   FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                                       FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE);
+    return h == INVALID_HANDLE_VALUE ? nullptr : FromHandle(h);
+}
+
+PlatFile* PlatCreateTruncate(const char* path) {
+    if (PlatTakeFault(PlatFault::CreateTruncate)) return nullptr;
+    // CREATE_ALWAYS refuses an existing hidden file unless the call repeats
+    // its attributes; opening and cutting truncates it like POSIX does.
+    HANDLE h = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                           nullptr);
+    if (h == INVALID_HANDLE_VALUE) return Failed(nullptr);
+    if (!SetEndOfFile(h)) {
+        SetErrnoFromLastError();
+        int err = errno;
+        CloseHandle(h);
+        errno = err;
+        return nullptr;
+    }
+    return FromHandle(h);
+}
+
+long PlatRead(PlatFile* file, void* buf, size_t len) {
+    DWORD want = len > 0x7fffffffu ? 0x7fffffffu : static_cast<DWORD>(len);
+    DWORD got = 0;
+    if (!ReadFile(ToHandle(file), buf, want, &got, nullptr)) return Failed(-1L);
+    return static_cast<long>(got);
+}
+
+bool PlatWrite(PlatFile* file, const void* buf, size_t len) {
+    if (PlatTakeFault(PlatFault::Write)) return false;
+    const char* p = static_cast<const char*>(buf);
+    while (len > 0) {
+        DWORD chunk = len > 0x40000000u ? 0x40000000u : static_cast<DWORD>(len);
+        DWORD wrote = 0;
+        if (!WriteFile(ToHandle(file), p, chunk, &wrote, nullptr)) return Failed(false);
+        if (wrote == 0) {
+            errno = EIO;
+            return false;
+        }
+        p += wrote;
+        len -= wrote;
+    }
+    return true;
+}
+
+bool PlatClose(PlatFile* file) {
+    if (!file) return false;
+    HANDLE h = ToHandle(file);
+    if (PlatTakeFault(PlatFault::Close)) {
+        int err = errno;
+        CloseHandle(h);
+        errno = err;
+        return false;
+    }
+    return CloseHandle(h) ? true : Failed(false);
+}
+
+// ---- time -------------------------------------------------------------------------
+
+PlatLocalTime PlatNow() {
+    SYSTEMTIME local;
+    GetLocalTime(&local);
+    return PlatLocalTime{local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute, local.wSecond};
+}
