@@ -1,13 +1,11 @@
 // Shared helpers for unit tests that work on real files: scratch directory
 // trees, whole-file reads and writes, directory listings. Built only on the
-// C library and the platform layer, so they run on every target; only the
-// release-directory fixture at the end needs POSIX.
+// C library, std::filesystem and the platform layer, so they run on every
+// target (the Windows leg runs them under Wine).
 #ifndef CREVIK_TEST_SUPPORT_H
 #define CREVIK_TEST_SUPPORT_H
 
 #include <gtest/gtest.h>
-
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -118,7 +116,7 @@ private:
 
 }  // namespace test_support
 
-// Release-directory tests, POSIX only: a unique directory under /tmp holds
+// Release-directory tests: a unique directory under the test temporary directory holds
 // Crevik.ini (root_) and the release directory (release_), which is the
 // working directory and ReleaseDir while the test runs. theLog and theConfig
 // start empty in every test.
@@ -135,7 +133,7 @@ class ReleaseDirTest : public ::testing::Test {
 protected:
     void SetUp() override { UseRelease("Some.Release"); }
     void TearDown() override {
-        if (chdir(oldCwd_.c_str()) != 0) ADD_FAILURE() << "cannot return to " << oldCwd_;
+        if (!PlatChangeDir(oldCwd_.c_str())) ADD_FAILURE() << "cannot return to " << oldCwd_;
         std::filesystem::remove_all(root_);
         ResetGlobals();
     }
@@ -143,21 +141,26 @@ protected:
     void UseRelease(const std::string& relative) {
         if (oldCwd_.empty()) oldCwd_ = std::filesystem::current_path().string();
         if (root_.empty()) {
-            char pattern[] = "/tmp/crevik_test_XXXXXX";
-            ASSERT_NE(mkdtemp(pattern), nullptr);
-            root_ = pattern;
+            static unsigned counter = 0;
+            for (int attempt = 0; attempt < 100 && root_.empty(); ++attempt) {
+                auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+                std::string candidate = test_support::JoinPath(
+                    ::testing::TempDir(), "crevik_test_" + std::to_string(stamp) + "_" + std::to_string(++counter));
+                if (PlatCreateDir(candidate.c_str())) root_ = candidate;
+            }
+            ASSERT_FALSE(root_.empty()) << "cannot create a scratch directory";
         }
         ResetGlobals();
         release_ = root_ / relative;
         std::filesystem::create_directories(release_);
-        ASSERT_EQ(chdir(release_.c_str()), 0);
-        CopyText(ReleaseDir, (release_.string() + "/").c_str());
-        CopyText(UploadLogPath, (release_.string() + "/.upChk.log").c_str());
+        ASSERT_TRUE(PlatChangeDir(release_.string().c_str()));
+        CopyText(ReleaseDir, (release_.string() + kPathSep).c_str());
+        CopyText(UploadLogPath, (release_.string() + kPathSep + ".upChk.log").c_str());
         Settings("");
     }
     void Settings(const std::string& ini) {
         WriteWholeFile(root_ / "Crevik.ini", ini);
-        ASSERT_TRUE(theConfig.Load((root_ / "Crevik.ini").c_str()));
+        ASSERT_TRUE(theConfig.Load((root_ / "Crevik.ini").string().c_str()));
     }
     static void ResetGlobals() {
         theLog.~OrvexLog();

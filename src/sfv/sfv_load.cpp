@@ -1,0 +1,131 @@
+// Reading the release's .sfv and the FTP server's ACL file into theLog's
+// lists (Part 4.2).
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "config/diag_log.h"
+#include "main/run_state.h"
+#include "sfv/sfv.h"
+#include "util/util.h"
+
+namespace {
+
+constexpr int kSfvLineRead = 276;  // one read takes at most 275 characters
+constexpr int kAclLineRead = 121;  // one read takes at most 120 characters
+constexpr size_t kAclShortLine = 16;  // lines of this length or less are skipped
+
+// A to Z, a to z, 0 to 9: never the locale's idea of a letter.
+bool IsAsciiAlnum(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+}
+
+// A name that can only be a file of the release itself: no directory part in
+// either system's spelling, no drive, not the directory or its parent, and
+// short enough for a name buffer (a cut name would be another file). Names
+// made only of dots and blanks go too: besides "." and "..", Windows trims
+// trailing dots and blanks, so such a name can come out as either.
+bool IsReleaseFileName(const char* name) {
+    if (!*name) return false;
+    if (std::strpbrk(name, "/\\:")) return false;
+    if (name[std::strspn(name, ". ")] == '\0') return false;
+    return std::strlen(name) < static_cast<size_t>(kMaxPath);
+}
+
+// One piece of the .sfv; false when the line gives no entry.
+bool ParseSfvLine(char* line, SfvEntry* entry) {
+    if (FirstNonBlank(line) == ';') return false;
+    TrimLeft(line);
+    TrimRight(line);
+    size_t sep = std::strlen(line);
+    while (sep > 0 && IsAsciiAlnum(line[sep - 1])) --sep;
+    if (sep == 0) return false;  // empty, or letters and digits only
+    --sep;                       // the character where the pass stopped
+    uint32_t crc = StrToU32(line + sep, 16);
+    line[sep] = '\0';
+    TrimRight(line);
+    if (!IsReleaseFileName(line)) return false;
+
+    std::memset(entry, 0, sizeof *entry);
+    entry->key = FileKey(line);
+    std::memcpy(entry->name, line, std::strlen(line) + 1);
+    entry->crc = static_cast<double>(crc);
+    entry->good = 0;
+    return true;
+}
+
+// One piece of the ACL; false when it is too short or a field is missing.
+bool ParseAclLine(char* line, AclEntry* entry) {
+    if (std::strlen(line) <= kAclShortLine) return false;
+    char* rest = nullptr;
+    const char* keyText = strtok_r(line + 4, "=", &rest);
+    if (!keyText) return false;
+    const char* fields[5];
+    for (int i = 0; i < 5; ++i) {
+        fields[i] = strtok_r(nullptr, "|", &rest);
+        if (!fields[i]) return false;
+    }
+    std::memset(entry, 0, sizeof *entry);
+    entry->key = static_cast<double>(StrToU32(keyText, 10));
+    CopyText(entry->user, fields[0]);
+    CopyText(entry->group, fields[1]);
+    CopyText(entry->tag, fields[2]);
+    entry->goodFlag = fields[3][0];
+    entry->otherFlag = fields[4][0];
+    return true;
+}
+
+}  // namespace
+
+void OrvexLog::LoadSfvFile() {
+    if (sfvEntries) return;
+    sfvEntries = new (std::nothrow) OrderedList(sizeof(SfvEntry), CompareSfvKeys);
+    if (!sfvEntries) return;
+
+    char pattern[kMaxPath + 8];
+    std::snprintf(pattern, sizeof pattern, "%s*.sfv", ReleaseDir);
+    PlatFindEntry match;
+    PlatFind* find = PlatFindFirst(pattern, &match);
+    if (!find) {
+        WriteDiagLog(theConfig, "OrvexLog::LoadSfvFile() sfv file is not exist (pattern = %s)", pattern);
+        return;
+    }
+    PlatFindClose(find);
+
+    // By its bare name, in the release directory that is the working
+    // directory. A directory, or anything else that is no readable file,
+    // loads nothing.
+    if (match.isDir || !PlatFileReadable(match.name)) return;
+    FILE* file = std::fopen(match.name, "rb");
+    if (!file) return;
+    char line[kSfvLineRead];
+    SfvEntry entry;
+    while (std::fgets(line, sizeof line, file))
+        if (ParseSfvLine(line, &entry)) sfvEntries->Append(&entry);
+    std::fclose(file);
+}
+
+bool OrvexLog::LoadAclFile(const char* directory) {
+    if (aclEntries) return true;
+    aclEntries = new (std::nothrow) OrderedList(sizeof(AclEntry), CompareKeys);
+    if (!aclEntries) return false;
+
+    char path[kMaxPath + 32];
+    std::snprintf(path, sizeof path, "%s%s", directory, kAclFileName);
+    // No entry of that name: the server keeps no ACL here. An entry that is
+    // there but cannot be read as a file (refused, a directory) is reported.
+    if (!PlatPathExists(path)) return true;
+    FILE* file = PlatFileReadable(path) ? std::fopen(path, "rb") : nullptr;
+    if (!file) {
+        int error = errno;
+        WriteDiagLog(theConfig, "OrvexLog::LoadAclFile() fopen failed - %s", std::strerror(error));
+        return false;
+    }
+    char line[kAclLineRead];
+    AclEntry entry;
+    while (std::fgets(line, sizeof line, file))
+        if (ParseAclLine(line, &entry)) aclEntries->Append(&entry);
+    std::fclose(file);
+    return true;
+}
