@@ -24,8 +24,9 @@ uint32_t Crc32Update(uint32_t previous, const void* buf, size_t len);
 // bytes before it. Not reentrant: every call shares one block buffer.
 uint32_t FileCrc32(const char* path);
 
-// Bytes FileCrc32 asks for per read.
-constexpr size_t kCrc32FileBlock = 256 * 1024;
+// Bytes FileCrc32 asks for per read; 1 MiB reads from the page cache measured
+// faster than 256 or 512 KiB ones.
+constexpr size_t kCrc32FileBlock = 1024 * 1024;
 
 // ---- kernels ---------------------------------------------------------------
 enum class Crc32Kernel {
