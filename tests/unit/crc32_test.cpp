@@ -1,7 +1,6 @@
 #include "sfv/crc32.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -102,9 +101,8 @@ TEST(Crc32, LargeBufferInUnevenPieces) {
 class FileCrc32Test : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string tmpl = ::testing::TempDir() + "crc32_test_XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
-        dir_ = tmpl;
+        dir_ = fs::path(::testing::TempDir()) / ("crc32_test_" + std::to_string(std::random_device{}()));
+        ASSERT_TRUE(fs::create_directory(dir_));
     }
     void TearDown() override {
         std::error_code ec;

@@ -151,7 +151,7 @@ protected:
             ASSERT_FALSE(root_.empty()) << "cannot create a scratch directory";
         }
         ResetGlobals();
-        release_ = root_ / relative;
+        release_ = (root_ / relative).make_preferred();  // one separator kind, as the server passes
         std::filesystem::create_directories(release_);
         ASSERT_TRUE(PlatChangeDir(release_.string().c_str()));
         CopyText(ReleaseDir, (release_.string() + kPathSep).c_str());

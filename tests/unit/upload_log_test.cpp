@@ -14,6 +14,13 @@
 
 namespace {
 
+// Opening a directory: POSIX names it, Windows refuses access.
+#ifdef _WIN32
+constexpr int kDirectoryOpenErrno = EACCES;
+#else
+constexpr int kDirectoryOpenErrno = EISDIR;
+#endif
+
 using test_support::FileText;
 using test_support::ScratchDir;
 using test_support::WriteFile;
@@ -203,7 +210,8 @@ TEST_F(UploadLog, AnUnreadableLogStopsTheRunInsteadOfLookingEmpty) {
     ASSERT_TRUE(PlatCreateDir(LogPath().c_str()));
     EXPECT_FALSE(theLog.ReadLogFile(LogPath().c_str()));
     EXPECT_EQ(theLog.records, nullptr);
-    EXPECT_NE(Diag().find("OrvexLog::ReadLogFile() fopen failed - " + std::string(std::strerror(EISDIR)) + "\r\n"),
+    EXPECT_NE(Diag().find("OrvexLog::ReadLogFile() fopen failed - " +
+                          std::string(std::strerror(kDirectoryOpenErrno)) + "\r\n"),
               std::string::npos);
 
     ResetLog();

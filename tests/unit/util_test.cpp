@@ -35,19 +35,31 @@ TEST(Paths, PartsOfOverlongPathsAreCutNotOverrun) {
 }
 
 TEST(Paths, SplitParentDirGivesParentAndDirectoryName) {
+    // It cuts at the system's own separator only, so the paths use it.
+    auto native = [](std::string path) {
+        for (char& c : path)
+            if (c == '/') c = kPathSep;
+        return path;
+    };
     char parent[kMaxPath], name[kMaxPath];
-    SplitParentDir("/ftp/rel/file.rar", parent, name);
-    EXPECT_STREQ(parent, "/ftp/");
+    SplitParentDir(native("/ftp/rel/file.rar").c_str(), parent, name);
+    EXPECT_EQ(parent, native("/ftp/"));
     EXPECT_STREQ(name, "rel");
-    SplitParentDir("/ftp/rel/", parent, name);
-    EXPECT_STREQ(parent, "/ftp/");
+    SplitParentDir(native("/ftp/rel/").c_str(), parent, name);
+    EXPECT_EQ(parent, native("/ftp/"));
     EXPECT_STREQ(name, "rel");
     SplitParentDir("file", parent, name);
     EXPECT_STREQ(parent, "");
     EXPECT_STREQ(name, "");
-    char inPlace[kMaxPath] = "/a/b/c/";
+    char inPlace[kMaxPath];
+    CopyText(inPlace, native("/a/b/c/").c_str());
     SplitParentDir(inPlace, inPlace, name);
-    EXPECT_STREQ(inPlace, "/a/b/");
+    EXPECT_EQ(inPlace, native("/a/b/"));
+#ifdef _WIN32
+    SplitParentDir("C:/ftp/rel/file", parent, name);  // no backslash to cut at
+    EXPECT_STREQ(parent, "C:/ftp/rel/");
+    EXPECT_STREQ(name, "");
+#endif
 }
 
 TEST(Text, TrimmingAndFirstNonBlank) {
