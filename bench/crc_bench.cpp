@@ -1,12 +1,12 @@
 // FileCrc32 against the bare read loop, zlib and the table loop, over a set
 // of page-cached files. See README.md.
-#include <stdlib.h>
 #include <zlib.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -122,12 +122,11 @@ void PrintKernelSpeeds() {
 int main(int argc, char** argv) {
     std::error_code ec;
     fs::path parent = argc > 1 ? fs::path(argv[1]) : fs::temp_directory_path(ec);
-    std::string tmpl = (parent / "crevik_crc_bench_XXXXXX").string();
-    if (!mkdtemp(tmpl.data())) {
-        std::perror("mkdtemp");
+    const fs::path dir = parent / ("crevik_crc_bench_" + std::to_string(std::random_device{}()));
+    if (!fs::create_directory(dir, ec)) {
+        std::fprintf(stderr, "cannot create %s\n", dir.string().c_str());
         return 1;
     }
-    const fs::path dir = tmpl;
 
     std::vector<std::string> files;
     for (int i = 0; i < kFiles; ++i) {
