@@ -139,8 +139,10 @@ TEST_F(StatusEntries, PathsThatWouldBeCutAreRefused) {
     CleanMarkers();  // "*-missing" would be cut to "*-miss", ".../abcdefg.bad" to ".../abcdef"
     EXPECT_TRUE(fs::exists(release_ / "k-miss") && fs::exists(release_ / "abcdef"));
 
-    UseRelease(Padded('s', 257));  // its directory part, cut to 255, would name a sibling
-    std::string sibling = Padded('s', 256) + "x";
+    // Its directory part, cut to 255 after any drive, would name a sibling.
+    size_t drive = root_.string().size() > 1 && root_.string()[1] == ':' ? 2 : 0;
+    UseRelease(Padded('s', 257 + drive));
+    std::string sibling = Padded('s', 256 + drive) + "x";
     for (const fs::path& f : {root_ / sibling, release_ / "x"}) WriteWholeFile(f, "");
     DirFinder finder;
     EXPECT_EQ(finder.Open((std::string(ReleaseDir) + "*").c_str()), nullptr);
