@@ -99,7 +99,10 @@ void OrvexLog::TakeRecord(const char* name, char* userOut, char* groupOut) {
 }
 
 int CompareTallySize(const void* a, const void* b) {
-    return static_cast<const RaceTally*>(b)->size - static_cast<const RaceTally*>(a)->size;
+    // The sign of b - a, without the overflow a plain subtraction risks.
+    int32_t x = static_cast<const RaceTally*>(a)->size;
+    int32_t y = static_cast<const RaceTally*>(b)->size;
+    return x == y ? 0 : (y > x ? 1 : -1);
 }
 
 int CompareTallyUser(const void* a, const void* b) {

@@ -1,6 +1,97 @@
-#include "main/handlers.h"
+// "sfvsuccess", "sfvfailed", "sfvuploaded" and "sfvcomplete".
+#include <cstdio>
 
-void OnSfvSuccess(const char*, const char*, const char*, const char*, const char*, const char*) {}
-void OnSfvFailed(const char*, const char*, const char*, const char*) {}
-void OnSfvUploaded(const char*, const char*) {}
-void OnSfvComplete() {}
+#include "config/ini_config.h"
+#include "log/orvex_log.h"
+#include "main/handler_support.h"
+#include "main/handlers.h"
+#include "main/run_state.h"
+#include "race/race.h"
+#include "status/status.h"
+#include "util/util.h"
+
+namespace {
+
+constexpr int kBadRename = 1;
+constexpr int kBadDelete = 2;
+
+int32_t BadMode() { return theConfig.GetInt("GENERAL", "BAD", 1); }
+int32_t MissingMode() { return theConfig.GetInt("GENERAL", "MISSING", 1); }
+
+// Deletes ReleaseDir + name + suffix, unless the path would not fit.
+void DeleteInRelease(const char* name, const char* suffix) {
+    char path[kMaxPath];
+    if (std::snprintf(path, sizeof path, "%s%s%s", ReleaseDir, name, suffix) < kMaxPath) PlatDeleteFile(path);
+}
+
+void UpdateProgress(const char* sfvCount, const char* good, const char* percent) {
+    UpdateIncompleteLink(sfvCount, good, percent, false);
+    UpdateProgressDir(sfvCount, good, percent, false);
+}
+
+}  // namespace
+
+void OnSfvSuccess(const char* userWord, const char* groupWord, const char* speed, const char* size,
+                  const char* sfvCount, const char* good) {
+    if (!theLog.ReadLogFile(UploadLogPath)) return;
+    int32_t percent = ComputePercent(sfvCount, good);
+    LogName user(userWord), group(groupWord);
+    theLog.AddWithCheck(user.text, group.text, ParseInt32(size), ParseInt32(speed), EventFileName, 'S');
+    if (theLog.modified) theLog.WriteLogFile();
+    if (percent == 100) return;  // "sfvcomplete" follows and completes the release
+
+    char percentText[16];
+    std::snprintf(percentText, sizeof percentText, "%d", percent);
+    UpdateProgress(sfvCount, good, percentText);
+    if (MissingMode() != 0) DeleteInRelease(EventFileName, "-missing");
+    if (BadMode() == kBadRename) DeleteInRelease(EventFileName, ".bad");
+}
+
+void OnSfvFailed(const char* userWord, const char* groupWord, const char* speed, const char* size) {
+    if (!theLog.ReadLogFile(UploadLogPath)) return;
+    LogName user(userWord), group(groupWord);
+    theLog.AddWithCheck(user.text, group.text, ParseInt32(size), ParseInt32(speed), EventFileName, 'F');
+
+    char badName[kMaxPath];
+    bool fits = std::snprintf(badName, sizeof badName, "%s.bad", EventFileName) < kMaxPath;
+    switch (BadMode()) {
+    case kBadRename:
+        if (fits && FileExists(EventFileName)) {
+            PlatDeleteFile(badName);
+            PlatRename(EventFileName, badName);
+        }
+        break;
+    case kBadDelete:
+        PlatDeleteFile(EventFileName);
+        if (fits) PlatDeleteFile(badName);
+        theLog.RemoveRecord(EventFileName);
+        break;
+    default:
+        break;
+    }
+    if (theLog.modified) theLog.WriteLogFile();
+}
+
+void OnSfvUploaded(const char* sfvCount, const char* good) {
+    int32_t percent = ComputePercent(sfvCount, good);
+    if (percent == 100) return;
+    if (!theLog.ReadLogFile(UploadLogPath)) return;
+
+    char percentText[16];
+    std::snprintf(percentText, sizeof percentText, "%d", percent);
+    UpdateProgress(sfvCount, good, percentText);
+    if (MissingMode() != 1) return;
+    theLog.MakeMissingFiles();
+    if (theLog.modified) theLog.WriteLogFile();
+}
+
+void OnSfvComplete() {
+    if (!theLog.ReadLogFile(UploadLogPath)) return;
+    theLog.CalcRaceInfo();
+    char files[16];
+    std::snprintf(files, sizeof files, "%d", theLog.GetRaceFiles());
+    UpdateIncompleteLink(files, files, "100", true);
+    UpdateProgressDir(files, files, "100", true);
+    CleanMarkers();
+    MakeMessageFile();
+}

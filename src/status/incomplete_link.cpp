@@ -77,38 +77,42 @@ bool SplitReleasePath(const char* path, char parent[kMaxPath], char dirname[kMax
     return true;
 }
 
+bool ReleaseLinkOf(const char* releaseDir, ReleaseLink* link) {
+    char dirname[kMaxPath], sub[kMaxPath];
+    bool isSub = SplitReleasePath(releaseDir, link->parent, dirname, sub);
+    // A cut value could name another release's entry.
+    if (!*dirname || std::strlen(dirname) > kValueMax || std::strlen(sub) > kValueMax) return false;
+    link->templ = isSub ? theConfig.GetString(kTemplate, "INCOMPLETE_PARENTB", kDefaultParentB)
+                        : theConfig.GetString(kTemplate, "INCOMPLETE_PARENTA", kDefaultParentA);
+    MakeNameValue(dirname, link->release);
+    MakeNameValue(sub, link->part);
+    TemplateVars::Clear();
+    TemplateVars::Add(6, "dirname", link->release, "sub", link->part, "good", kAnyValue, "sfv_count", kAnyValue,
+                      "percent", kAnyValue, "progressbar", kAnyValue);
+    return ExpandInParent(link->parent, link->templ, link->pattern);
+}
+
 void UpdateIncompleteLink(const char* sfvCount, const char* good, const char* percent, bool remove) {
     int32_t mode = theConfig.GetInt(kGeneral, "INCOMPLETE_PARENT", 1);
     if (mode == 0) return;
-    char parent[kMaxPath], dirname[kMaxPath], sub[kMaxPath];
-    bool isSub = SplitReleasePath(ReleaseDir, parent, dirname, sub);
-    // A cut value could name another release's entry.
-    if (!*dirname || std::strlen(dirname) > kValueMax || std::strlen(sub) > kValueMax) return;
-    const char* templ = isSub ? theConfig.GetString(kTemplate, "INCOMPLETE_PARENTB", kDefaultParentB)
-                              : theConfig.GetString(kTemplate, "INCOMPLETE_PARENTA", kDefaultParentA);
+    ReleaseLink link;
+    if (!ReleaseLinkOf(ReleaseDir, &link)) return;
 
-    char release[kValueMax + 1], part[kValueMax + 1], count[kValueMax + 1], checked[kValueMax + 1];
-    char share[kValueMax + 1], bar[kValueMax + 1];
-    MakeNameValue(dirname, release);
-    MakeNameValue(sub, part);
-    char pattern[kMaxPath], target[kMaxPath];
-    TemplateVars::Clear();
-    TemplateVars::Add(6, "dirname", release, "sub", part, "good", kAnyValue, "sfv_count", kAnyValue, "percent",
-                      kAnyValue, "progressbar", kAnyValue);
-    if (!ExpandInParent(parent, templ, pattern)) return;
+    char count[kValueMax + 1], checked[kValueMax + 1], share[kValueMax + 1], bar[kValueMax + 1];
     MakeNameValue(sfvCount, count);
     MakeNameValue(good, checked);
     MakeNameValue(percent, share);
     MakeNameValue(ConfiguredProgressBar(percent), bar);
+    char target[kMaxPath];
     TemplateVars::Clear();
-    TemplateVars::Add(6, "dirname", release, "sub", part, "good", checked, "sfv_count", count, "percent", share,
-                      "progressbar", bar);
-    if (!ExpandInParent(parent, templ, target)) return;
+    TemplateVars::Add(6, "dirname", link.release, "sub", link.part, "good", checked, "sfv_count", count, "percent",
+                      share, "progressbar", bar);
+    if (!ExpandInParent(link.parent, link.templ, target)) return;
 
     DirFinder finder;
-    if (const char* match = finder.Open(pattern)) {
+    if (const char* match = finder.Open(link.pattern)) {
         char existing[kMaxPath];
-        int len = std::snprintf(existing, sizeof existing, "%s%s", parent, match);
+        int len = std::snprintf(existing, sizeof existing, "%s%s", link.parent, match);
         if (len <= 0 || len >= kMaxPath) return;
         if (!remove)
             PlatRename(existing, target);

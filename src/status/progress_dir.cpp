@@ -7,8 +7,6 @@
 
 namespace {
 
-constexpr const char* kDefaultIncomplete = "[$percent% DONE]-[$good of $sfv_count files checked]";
-constexpr const char* kDefaultComplete = "[100% COMPLETE]-[#$sfv_count@$total_size files at $avg_speed]";
 // Shown for the winner when no upload of an .sfv file is in the log.
 constexpr const char* kNoWinner = "-";
 

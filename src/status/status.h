@@ -68,6 +68,10 @@ private:
     bool hasMatch_;
 };
 
+// The release's .sfv is gone: removes its progress or completion directory,
+// its own incomplete entry (neighbours keep theirs), the race report and the markers.
+void RemoveReleaseStatus();
+
 // Deletes the release's "-missing" markers (MISSING 1) and ".bad" files (BAD 1).
 void CleanMarkers();
 

@@ -7,7 +7,9 @@
 constexpr const char* kGeneral = "GENERAL";
 constexpr const char* kTemplate = "TEMPLATE";
 constexpr const char* kAnyValue = "*";  // a placeholder in a template's wildcard form
-constexpr int kValueMax = 255;          // characters of a placeholder value
+constexpr int kValueMax = 255;
+constexpr const char* kDefaultIncomplete = "[$percent% DONE]-[$good of $sfv_count files checked]";
+constexpr const char* kDefaultComplete = "[100% COMPLETE]-[#$sfv_count@$total_size files at $avg_speed]";          // characters of a placeholder value
 
 // ExpandTemplate that tells whether the whole expansion fitted. A cut name
 // could stand for another entry, so callers refuse it.
@@ -25,5 +27,17 @@ const char* ConfiguredProgressBar(const char* percent);
 // match is renamed, further ones are removed as empty directories, and the
 // directory is created when nothing matches. A null target removes every match.
 void SettleStatusDir(const char* pattern, const char* target);
+
+// The incomplete entry a release directory keeps in its parent: where it
+// lies, its template and the wildcard form that finds it whatever the figures.
+struct ReleaseLink {
+    char parent[kMaxPath];
+    char release[kValueMax + 1];  // dirname and sub, as they go into names
+    char part[kValueMax + 1];
+    const char* templ;
+    char pattern[kMaxPath];  // parent + wildcard form
+};
+// False when the names do not fit whole (a cut name could be another release's).
+bool ReleaseLinkOf(const char* releaseDir, ReleaseLink* link);
 
 #endif
