@@ -36,7 +36,13 @@ int OpenRegularForRead(const char* path) {
     int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return -1;
     struct stat st;
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (fstat(fd, &st) != 0) {
+        int err = errno;
+        close(fd);
+        errno = err;
+        return -1;
+    }
+    if (!S_ISREG(st.st_mode)) {
         int err = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
         close(fd);
         errno = err;
