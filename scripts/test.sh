@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Builds crevik and runs every test: the normal build, the same tests under
+# AddressSanitizer and UndefinedBehaviorSanitizer, and the Windows leg
+# (crevik.exe under Wine). Installs missing Debian packages when run as root.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(cmake make g++ libgtest-dev)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  if [ "$(id -u)" -eq 0 ]; then
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    apt-get install -y -qq "${missing[@]}"
+  else
+    echo "missing packages: ${missing[*]} (run as root to install them)" >&2
+    exit 1
+  fi
+fi
+
+jobs=$(nproc 2>/dev/null || echo 2)
+leg() {  # name, build dir, extra cmake arguments...
+  local name=$1 dir=$2
+  shift 2
+  echo "== $name =="
+  cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+  cmake --build "$dir" -j"$jobs" >/dev/null
+  ctest --test-dir "$dir" --output-on-failure -j"$jobs" | tee "$dir/ctest.log" | tail -n 3
+}
+
+leg "sanitizers" build-asan -DCREVIK_SANITIZE=ON
+scripts/test-windows.sh
+leg "tests" build
