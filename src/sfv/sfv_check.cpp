@@ -1,5 +1,5 @@
 // Deciding which files of the .sfv are good, the CRC pass with its ".bad"
-// treatment, and the "-missing" markers (Part 4.3).
+// treatment, and the "-missing" markers.
 #include <cstdio>
 #include <cstring>
 

@@ -1,5 +1,5 @@
 // Reading the release's .sfv and the FTP server's ACL file into theLog's
-// lists (Part 4.2).
+// lists.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
