@@ -5,16 +5,16 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-if ! command -v cmake >/dev/null || ! command -v g++ >/dev/null; then
+if ! command -v cmake >/dev/null || ! command -v g++ >/dev/null || [ ! -d /usr/include/gtest ]; then
   if [ "$(id -u)" -eq 0 ]; then
     DEBIAN_FRONTEND=noninteractive apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq cmake make g++ >/dev/null
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq cmake make g++ libgtest-dev >/dev/null
   else
-    echo "cmake and g++ are needed (run as root to install them)" >&2
+    echo "cmake, g++ and libgtest-dev are needed (run as root to install them)" >&2
     exit 1
   fi
 fi
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCREVIK_TESTS=OFF >/dev/null
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build --target crevik -j"$(nproc)" >/dev/null
 
 area=$(mktemp -d /tmp/crevik-demo-XXXXXX)

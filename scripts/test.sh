@@ -26,7 +26,7 @@ leg() {  # name, build dir, extra cmake arguments...
   local name=$1 dir=$2
   shift 2
   echo "== $name =="
-  cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+  cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCREVIK_TESTS=ON "$@" >/dev/null
   cmake --build "$dir" -j"$jobs" >/dev/null
   ctest --test-dir "$dir" --output-on-failure -j"$jobs" | tee "$dir/ctest.log" | tail -n 3
 }

@@ -26,7 +26,7 @@ protected:
     std::vector<std::string> Report() {
         theLog.CalcRaceInfo();
         MakeMessageFile();
-        std::string text = ReadWholeFile(release_ / "race.txt");
+        std::string text = test_support::FileText((release_ / "race.txt").string());
         std::vector<std::string> lines;
         for (size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2)
             lines.push_back(text.substr(at, end - at));
@@ -37,7 +37,7 @@ protected:
 TEST_F(Race, ReportRanksRacersAndGroupsInFixedWidthRows) {
     UseRelease("Some.Release/CD1");
     Settings("[GENERAL]\nMESSAGE=race.txt\n");
-    WriteWholeFile(release_ / "race.txt", std::string(5000, 'x'));  // an earlier report goes whole
+    test_support::WriteFile((release_ / "race.txt").string(), std::string(5000, 'x'));  // an earlier report goes whole
     Sfv({"a.r00", "a.r01", "a.r02", "a.r03"});
     theLog.AddWithCheck("joe", "crew", 1000, 100, "a.r00", 'S');
     theLog.AddWithCheck("joe", "other", 1000, 400, "a.r01", 'F');  // same peak as ann's, but earlier
@@ -59,7 +59,7 @@ TEST_F(Race, ReportRanksRacersAndGroupsInFixedWidthRows) {
         "|  01. crew      |     2  |    2f |        4000    |  80.0% |    228  |", S,
         "|  02. other     |     0  |    1f |        1000    |  20.0% |    400  |", S};
     std::vector<std::string> lines = Report();
-    EXPECT_EQ(ReadWholeFile(release_ / "race.txt").size(), expected.size() * 73);
+    EXPECT_EQ(test_support::FileText((release_ / "race.txt").string()).size(), expected.size() * 73);
     ASSERT_EQ(lines.size(), expected.size());
     for (size_t i = 0; i < lines.size(); ++i) {
         if (i == 7) continue;  // the time stamp, matched below
@@ -114,7 +114,7 @@ TEST_F(Race, ReportFileProblemsOnlyReachTheDiagnosticLog) {
     Settings("[GENERAL]\nMESSAGE=nodir/race.txt\n");
     theConfig.configDir[0] = '\0';
     MakeMessageFile();
-    EXPECT_TRUE(std::regex_match(ReadWholeFile(release_ / "Crevik.log"),
+    EXPECT_TRUE(std::regex_match(test_support::FileText((release_ / "Crevik.log").string()),
                                  std::regex(R"(\d{4}/\d\d/\d\d \d\d:\d\d:\d\d )"
                                             R"(MakeMessageFile\(\) fopen failed - No such file or directory\r\n)")));
     EXPECT_FALSE(std::filesystem::exists(release_ / "nodir"));

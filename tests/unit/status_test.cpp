@@ -135,7 +135,7 @@ TEST_F(StatusEntries, PathsThatWouldBeCutAreRefused) {
     EXPECT_EQ(Entries(root_ / parent), Names{});
 
     UseRelease(Padded('q', 253));
-    for (const char* f : {"k-miss", "abcdef", "abcdefg.bad"}) WriteWholeFile(release_ / f, "");
+    for (const char* f : {"k-miss", "abcdef", "abcdefg.bad"}) test_support::WriteFile((release_ / f).string(), "");
     CleanMarkers();  // "*-missing" would be cut to "*-miss", ".../abcdefg.bad" to ".../abcdef"
     EXPECT_TRUE(fs::exists(release_ / "k-miss") && fs::exists(release_ / "abcdef"));
 
@@ -143,7 +143,7 @@ TEST_F(StatusEntries, PathsThatWouldBeCutAreRefused) {
     size_t drive = root_.string().size() > 1 && root_.string()[1] == ':' ? 2 : 0;
     UseRelease(Padded('s', 257 + drive));
     std::string sibling = Padded('s', 256 + drive) + "x";
-    for (const fs::path& f : {root_ / sibling, release_ / "x"}) WriteWholeFile(f, "");
+    for (const fs::path& f : {root_ / sibling, release_ / "x"}) test_support::WriteFile((f).string(), "");
     DirFinder finder;
     EXPECT_EQ(finder.Open((std::string(ReleaseDir) + "*").c_str()), nullptr);
     finder.DeleteAll();
@@ -151,7 +151,7 @@ TEST_F(StatusEntries, PathsThatWouldBeCutAreRefused) {
 }
 
 TEST_F(StatusEntries, MarkersGoOnlyWhenTheirSwitchIsOne) {
-    for (const char* f : {"a.rar-missing", "b.rar.bad"}) WriteWholeFile(release_ / f, "");
+    for (const char* f : {"a.rar-missing", "b.rar.bad"}) test_support::WriteFile((release_ / f).string(), "");
     fs::create_directories(release_ / "full-missing" / "x");
     fs::create_directory(release_ / "empty-missing");  // only the empty directory goes
     Settings("[GENERAL]\nMISSING=2\nBAD=0\n");
@@ -165,7 +165,7 @@ TEST_F(StatusEntries, MarkersGoOnlyWhenTheirSwitchIsOne) {
 }
 
 TEST_F(StatusEntries, DirFinderDeletesOnlyWhatItsOpenSearchStandsOn) {
-    for (const char* f : {"a.bad", "b-missing", "c-missing"}) WriteWholeFile(release_ / f, "");
+    for (const char* f : {"a.bad", "b-missing", "c-missing"}) test_support::WriteFile((release_ / f).string(), "");
     DirFinder finder;
     finder.DeleteAll();
     ASSERT_NE(finder.Open("*.bad"), nullptr);

@@ -1,8 +1,6 @@
 // The upload log: its line format, record rules, and a save that never loses it.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 #include <new>
@@ -14,53 +12,29 @@
 
 namespace {
 
-// Opening a directory: POSIX names it, Windows refuses access.
-#ifdef _WIN32
-constexpr int kDirectoryOpenErrno = EACCES;
-#else
-constexpr int kDirectoryOpenErrno = EISDIR;
-#endif
-
 using test_support::FileText;
-using test_support::ScratchDir;
+using test_support::kDirectoryOpenErrno;
 using test_support::WriteFile;
 
-class UploadLog : public ::testing::Test {
+class UploadLog : public ReleaseDirTest {
 protected:
-    void SetUp() override {
-        ASSERT_EQ(chdir(dir_.path().c_str()), 0);
-        UseConfig("");
+    std::string LogPath() const { return UploadLogPath; }
+    // Loads the given log text fresh, as a new run would.
+    void Load(const std::string& text) {
         ResetLog();
+        WriteFile(LogPath(), text);
+        ASSERT_TRUE(theLog.ReadLogFile(UploadLogPath));
     }
-    void TearDown() override {
+    void Reload() {
         ResetLog();
-        UseConfig("");
-        ASSERT_EQ(chdir("/"), 0);
+        ASSERT_TRUE(theLog.ReadLogFile(UploadLogPath));
     }
     static void ResetLog() {
         theLog.~OrvexLog();
         new (&theLog) OrvexLog();
     }
-    // Settings come from an ini in the scratch directory, so diagnostics land there too.
-    void UseConfig(const std::string& text) {
-        WriteFile(dir_ / "Crevik.ini", text);
-        theConfig.Load((dir_ / "Crevik.ini").c_str());
-    }
-    std::string LogPath() const { return dir_ / ".upChk.log"; }
-    std::string Diag() const { return FileText(dir_ / "Crevik.log"); }
-    // Loads the given log text fresh, as a new run would.
-    void Load(const std::string& text) {
-        ResetLog();
-        WriteFile(LogPath(), text);
-        ASSERT_TRUE(theLog.ReadLogFile(LogPath().c_str()));
-    }
-    void Reload() {
-        ResetLog();
-        ASSERT_TRUE(theLog.ReadLogFile(LogPath().c_str()));
-    }
+    bool Exists(const std::string& path) const { return PlatPathExists(path.c_str()); }
     const UploadRecord& Record(int i) { return *static_cast<const UploadRecord*>(theLog.records->GetAt(i)); }
-
-    ScratchDir dir_;
 };
 
 TEST(FileKey, MatchesTheKeysAlreadyStoredInLogs) {
@@ -88,7 +62,7 @@ TEST_F(UploadLog, LinesReadBackExactlyAsWritten) {
     ASSERT_TRUE(theLog.WriteLogFile());
     EXPECT_EQ(FileText(LogPath()), "2238185766|u1|g1|700|150|N\n1|u2|g2|-5|0|S\n4294967295|u3|g3|1|2|F\n");
     EXPECT_FALSE(theLog.modified);
-    EXPECT_FALSE(test_support::Exists(LogPath() + ".tmp"));
+    EXPECT_FALSE(Exists(LogPath() + ".tmp"));
 }
 
 TEST_F(UploadLog, BadLinesAreSkippedAndNeverCrashTheRun) {
@@ -132,7 +106,7 @@ TEST_F(UploadLog, StatusMovesOnlyFromUnverified) {
 }
 
 TEST_F(UploadLog, UncountedExtensionsAndEmptyNamesStayReadable) {
-    UseConfig("[GENERAL]\nNO_CNT_FEXT=.nfo .jpg\n");
+    Settings("[GENERAL]\nNO_CNT_FEXT=.nfo .jpg\n");
     Load("");
     theLog.AddWithCheck("joe", "crew", 1, 1, "release.NFO", 'N');
     EXPECT_EQ(theLog.records->Count(), 0);
@@ -219,7 +193,7 @@ TEST_F(UploadLog, AnUnreadableLogStopsTheRunInsteadOfLookingEmpty) {
     EXPECT_TRUE(theLog.ReadLogFile(LogPath().c_str()));  // absent is empty
     theLog.modified = true;
     EXPECT_TRUE(theLog.WriteLogFile());
-    EXPECT_FALSE(test_support::Exists(LogPath()));  // an empty log is no file
+    EXPECT_FALSE(Exists(LogPath()));  // an empty log is no file
 }
 
 TEST_F(UploadLog, AFailedSaveAtAnyStepKeepsThePreviousLog) {
@@ -232,7 +206,7 @@ TEST_F(UploadLog, AFailedSaveAtAnyStepKeepsThePreviousLog) {
         EXPECT_FALSE(theLog.WriteLogFile());
         EXPECT_TRUE(theLog.modified);
         EXPECT_EQ(FileText(LogPath()), previous);
-        EXPECT_FALSE(test_support::Exists(LogPath() + ".tmp"));
+        EXPECT_FALSE(Exists(LogPath() + ".tmp"));
     }
     EXPECT_NE(Diag().find("OrvexLog::WriteLogFile() fopen failed - " + std::string(std::strerror(ENOSPC))),
               std::string::npos);
