@@ -23,8 +23,9 @@ constexpr int kMaxPath = 260;  // path buffers, NUL included
 
 // ---- program location -------------------------------------------------
 // Directory of the running program, ending in the separator, derived from
-// word 0 of the command line; when word 0 has no directory part, the
-// directory of the executable itself. Writes "" when neither is known.
+// word 0 of the command line. When word 0 has no directory part, POSIX uses
+// the executable's own directory (a program found through PATH) and Windows
+// writes "", which puts the configuration at the root of the current drive.
 void PlatProgramDir(const char* word0, char out[kMaxPath]);
 
 // ---- run lock ----------------------------------------------------------
@@ -62,7 +63,7 @@ bool PlatCreateDir(const char* path);       // fails when the name exists
 bool PlatRemoveDir(const char* path);       // only an empty directory
 bool PlatDeleteFile(const char* path);      // fails on a directory
 bool PlatRename(const char* from, const char* to);   // never replaces an existing target
-bool PlatReplaceFile(const char* from, const char* to);  // replaces `to`; keeps nothing of it
+bool PlatReplaceFile(const char* from, const char* to);  // replaces `to`, which stays hidden if it was
 bool PlatCreateEmptyFile(const char* path); // write-only, created if missing, owner read/write
 void PlatSetHidden(const char* path, bool hidden);   // hidden vs normal attributes
 

@@ -49,13 +49,11 @@ bool PlatTakeFault(PlatFault op) {
 }
 
 int PlatCompareNames(const char* a, const char* b) {
-    for (;; ++a, ++b) {
-        int ca = std::tolower(static_cast<unsigned char>(*a));
-        int cb = std::tolower(static_cast<unsigned char>(*b));
-        if (ca != cb || ca == 0) {
-            if (ca != cb) return ca < cb ? -1 : 1;
-            break;
-        }
+    for (const char *p = a, *q = b;; ++p, ++q) {
+        int cp = std::tolower(static_cast<unsigned char>(*p));
+        int cq = std::tolower(static_cast<unsigned char>(*q));
+        if (cp != cq) return cp < cq ? -1 : 1;
+        if (cp == 0) break;
     }
     // Names equal but for letter case still get a fixed order.
     return std::strcmp(a, b);

@@ -30,6 +30,9 @@ public:
     static int Wait(long pid);
 
 private:
+    // Starts the program with these words as its command line; the process or 0.
+    long Spawn(const std::vector<std::string>& words) const;
+
     std::string root_;
     std::string program_;
 };

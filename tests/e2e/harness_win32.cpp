@@ -8,9 +8,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <random>
-#include <sstream>
 
 #include "harness.h"
 
@@ -36,19 +34,6 @@ std::string CommandLine(const std::vector<std::string>& words) {
     return line;
 }
 
-HANDLE Spawn(const std::string& program, const std::vector<std::string>& words) {
-    std::string line = CommandLine(words);
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    if (!CreateProcessA(program.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
-        ADD_FAILURE() << "cannot start " << program << " (error " << GetLastError() << ")";
-        return nullptr;
-    }
-    CloseHandle(pi.hThread);
-    return pi.hProcess;
-}
-
 }  // namespace
 
 Site::Site() {
@@ -72,18 +57,17 @@ Site::~Site() {
     fs::remove_all(root_, ec);
 }
 
-std::string Site::up(const std::string& rel) const {
-    std::string path = root_ + "\\up\\" + rel;
-    std::replace(path.begin(), path.end(), '/', '\\');
-    return path;
-}
-
-void Site::SetConfig(const std::string& iniText) const { WriteFile(root_ + "\\bin\\Crevik.ini", iniText); }
-
-long Site::Start(const std::string& event, const std::string& file, const std::vector<std::string>& args) const {
-    std::vector<std::string> words = {program_, event, file};
-    words.insert(words.end(), args.begin(), args.end());
-    return static_cast<long>(reinterpret_cast<intptr_t>(Spawn(program_, words)));
+long Site::Spawn(const std::vector<std::string>& words) const {
+    std::string line = CommandLine(words);
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessA(program_.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+        ADD_FAILURE() << "cannot start " << program_ << " (error " << GetLastError() << ")";
+        return 0;
+    }
+    CloseHandle(pi.hThread);
+    return static_cast<long>(reinterpret_cast<intptr_t>(pi.hProcess));
 }
 
 int Site::Wait(long pid) {
@@ -93,50 +77,6 @@ int Site::Wait(long pid) {
     bool exited = WaitForSingleObject(process, 120000) == WAIT_OBJECT_0 && GetExitCodeProcess(process, &code);
     CloseHandle(process);
     return exited ? static_cast<int>(code) : -1;
-}
-
-int Site::Run(const std::vector<std::string>& words) const {
-    return Wait(static_cast<long>(reinterpret_cast<intptr_t>(Spawn(program_, words))));
-}
-
-int Site::Event(const std::string& event, const std::string& file, const std::vector<std::string>& args) const {
-    return Wait(Start(event, file, args));
-}
-
-void WriteFile(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-bool IsDir(const std::string& path) {
-    DWORD attrs = GetFileAttributesA(path.c_str());
-    return attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-void MakeDirs(const std::string& path) { fs::create_directories(path); }
-
-std::vector<std::string> List(const std::string& dir) {
-    std::vector<std::string> names;
-    std::error_code ec;
-    for (const auto& e : fs::directory_iterator(dir, ec))
-        names.push_back(e.path().filename().string() + (e.is_directory() ? "/" : ""));
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-std::string Joined(const std::vector<std::string>& names) {
-    std::string out;
-    for (const std::string& n : names) out += n + "\n";
-    return out;
 }
 
 }  // namespace e2e
