@@ -6,6 +6,7 @@
 
 char ArgTable[kArgSlots][kArgMaxLen + 1];
 int32_t ArgCount;
+bool ArgWasCut[kArgSlots];
 char ReleaseDir[kMaxPath];
 char EventFileName[kMaxPath];
 char UploadLogPath[kMaxPath];
@@ -23,7 +24,11 @@ struct WordWriter {
     }
     void Put(char c) {
         char* slot = Slot();
-        if (!slot || length >= kArgMaxLen) return;
+        if (!slot) return;
+        if (length >= kArgMaxLen) {
+            ArgWasCut[ArgCount - 1] = true;
+            return;
+        }
         slot[length++] = c;
         slot[length] = '\0';
     }
@@ -35,6 +40,7 @@ struct WordWriter {
 void ResetRunState() {
     std::memset(ArgTable, 0, sizeof ArgTable);
     ArgCount = 0;
+    std::memset(ArgWasCut, 0, sizeof ArgWasCut);
     ReleaseDir[0] = EventFileName[0] = UploadLogPath[0] = '\0';
 }
 
@@ -67,6 +73,9 @@ void SplitCommandLine(const char* text) {
 
 void SetArgsFromVector(int argc, const char* const* argv) {
     ResetRunState();
-    for (int i = 0; i < argc && i < kArgSlots; ++i) CopyText(ArgTable[i], argv[i]);
+    for (int i = 0; i < argc && i < kArgSlots; ++i) {
+        CopyText(ArgTable[i], argv[i]);
+        ArgWasCut[i] = std::strlen(argv[i]) > static_cast<size_t>(kArgMaxLen);
+    }
     ArgCount = argc < kArgSlots ? argc : kArgSlots;
 }

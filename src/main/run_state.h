@@ -12,6 +12,7 @@ constexpr int kArgMaxLen = 260;  // characters per word, NUL not counted
 
 extern char ArgTable[kArgSlots][kArgMaxLen + 1];
 extern int32_t ArgCount;
+extern bool ArgWasCut[kArgSlots];  // the word was longer than a slot holds
 
 extern char ReleaseDir[kMaxPath];     // directory of word 2, ending in the separator
 extern char EventFileName[kMaxPath];  // name and extension of word 2

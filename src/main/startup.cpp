@@ -72,6 +72,10 @@ void DispatchEvent(const char* word) {
 int CrevikMain() {
     if (ArgCount < 3) return 0;
     GetDirPart(ArgTable[2], ReleaseDir);
+    GetNamePart(ArgTable[2], EventFileName);
+    // A path cut anywhere, in its word or in its parts, names another file in
+    // another directory: not ours to touch.
+    if (ArgWasCut[2] || std::strlen(ReleaseDir) + std::strlen(EventFileName) != std::strlen(ArgTable[2])) return 0;
     if (!AcquireRunMutex(ReleaseDir)) return 0;
 
     char programDir[kMaxPath];
@@ -80,12 +84,12 @@ int CrevikMain() {
     std::snprintf(configPath, sizeof configPath, "%s%cCrevik.ini", programDir, kPathSep);
     theConfig.Load(configPath);
 
-    GetNamePart(ArgTable[2], EventFileName);
-    std::snprintf(UploadLogPath, sizeof UploadLogPath, "%s%s", ReleaseDir,
-                  theConfig.GetString("GENERAL", "LOGFILE", ".upChk.log"));
+    int logPathLength = std::snprintf(UploadLogPath, sizeof UploadLogPath, "%s%s", ReleaseDir,
+                                      theConfig.GetString("GENERAL", "LOGFILE", ".upChk.log"));
     // Names are relative to the release directory from here on: a run that
-    // cannot enter it must not act on another one.
-    if (PlatChangeDir(ReleaseDir) || !ReleaseDir[0]) {
+    // cannot enter it must not act on another one, nor on a cut log path.
+    bool logPathFits = logPathLength < kMaxPath;
+    if (logPathFits && (PlatChangeDir(ReleaseDir) || !ReleaseDir[0])) {
         LowerCase(ArgTable[1]);
         DispatchEvent(ArgTable[1]);
     }

@@ -48,6 +48,16 @@ TEST(Dispatch, RunsHandlersOnlyWithTheirWordCountInAnyLetterCase) {
     EXPECT_FALSE(r.Logged());  // the last record gone, the log goes too
 }
 
+TEST(Dispatch, PathsTooLongToHoldWholeAreLeftAlone) {
+    Site site;
+    // Cut to its slot, this word would name a file in the directory above.
+    std::string deep = site.up(std::string(200, 'd') + "/" + std::string(100, 'e') + "/");
+    e2e::MakeDirs(deep);
+    EXPECT_EQ(site.Event("sfvuploaded", deep + "a.sfv", {"2", "0"}), 0);
+    EXPECT_EQ(e2e::Joined(e2e::List(site.up(std::string(200, 'd')))), std::string(100, 'e') + "/\n");
+    EXPECT_EQ(e2e::Joined(e2e::List(deep)), "");
+}
+
 TEST(Dispatch, FindsItsConfigurationBesideTheProgram) {
     Release r;
     r.site.SetConfig("[GENERAL]\nLOGFILE=.custom.log\n");
