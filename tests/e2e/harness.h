@@ -3,10 +3,23 @@
 #ifndef CREVIK_E2E_HARNESS_H
 #define CREVIK_E2E_HARNESS_H
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
 
 namespace e2e {
+
+using Words = std::vector<std::string>;
+
+void WriteFile(const std::string& path, const std::string& bytes);
+std::string ReadFile(const std::string& path);
+bool Exists(const std::string& path);
+bool IsDir(const std::string& path);
+void MakeDirs(const std::string& path);
+// Entry names of a directory, sorted; directories get a trailing '/'.
+Words List(const std::string& dir);
+std::string Joined(const Words& names);  // one per line, for readable failures
 
 // A fresh upload area: <root>/bin holds the program (and Crevik.ini),
 // <root>/up is the upload area.
@@ -17,35 +30,42 @@ public:
     Site(const Site&) = delete;
     Site& operator=(const Site&) = delete;
 
-    std::string root() const { return root_; }
-    std::string program() const { return program_; }
     std::string up(const std::string& rel = "") const;  // path inside the upload area
-
     void SetConfig(const std::string& iniText) const;
-    // Runs one event; returns the exit status (-1 when the program did not exit normally).
-    int Run(const std::vector<std::string>& words) const;
-    int Event(const std::string& event, const std::string& file, const std::vector<std::string>& args = {}) const;
-    // Starts an event without waiting; Wait() collects it.
-    long Start(const std::string& event, const std::string& file, const std::vector<std::string>& args = {}) const;
+    // Starts the program with these words after its name, without waiting;
+    // Wait() gives its exit status (-1 when it did not exit normally).
+    long Start(const Words& words) const;
     static int Wait(long pid);
+    int Run(const Words& words) const { return Wait(Start(words)); }
 
 private:
-    // Starts the program with these words as its command line; the process or 0.
-    long Spawn(const std::vector<std::string>& words) const;
-
     std::string root_;
     std::string program_;
 };
 
-void WriteFile(const std::string& path, const std::string& bytes);
-std::string ReadFile(const std::string& path);
-bool Exists(const std::string& path);
-bool IsDir(const std::string& path);
-void MakeDirs(const std::string& path);
-// Entry names of a directory, sorted; directories get a trailing '/'.
-std::vector<std::string> List(const std::string& dir);
-std::string Joined(const std::vector<std::string>& names);  // one per line, for readable failures
+// A release directory in a site, and the events an FTP server sends for it.
+class Release {
+public:
+    // `dir` is relative to the upload area, e.g. "Some.Release/CD1".
+    Release(const Site& site, const std::string& dir);
+
+    std::string path(const std::string& name = "") const { return dir_ + name; }
+    // Writes the .sfv listing these files, whose contents are made up here.
+    void WriteSfv(const std::string& sfvName, const Words& files) const;
+    // Puts a file's content in place (damaged when asked) and reports the upload.
+    void Upload(const std::string& name, const Words& args, bool corrupt = false) const;
+    // Sends an event on a file of the release; the program must exit with 0.
+    void Event(const std::string& event, const std::string& name, const Words& args = {}) const;
+    std::string Log() const;  // "<absent>" without a log file
+
+private:
+    const Site& site_;
+    std::string dir_;
+};
 
 }  // namespace e2e
+
+// Expects exactly these entries in a directory, directories ending in '/'.
+#define EXPECT_TREE(dir, ...) EXPECT_EQ(e2e::Joined(e2e::List(dir)), e2e::Joined(e2e::Words{__VA_ARGS__}))
 
 #endif

@@ -4,19 +4,16 @@
 #include <algorithm>
 #include <cstdio>
 #include <string>
-#include <vector>
 
 #include "harness.h"
 #include "log/orvex_log.h"
-#include "release.h"
 
 namespace {
 
-using e2e::Joined;
-using e2e::List;
+using e2e::Exists;
+using e2e::IsDir;
 using e2e::Release;
 using e2e::Site;
-using Names = std::vector<std::string>;
 
 std::string Line(const std::string& file, const std::string& rest) {
     return std::to_string(FileKey(file.c_str())) + "|" + rest + "\n";
@@ -29,8 +26,6 @@ std::string InfoLine(const char* label, const std::string& value) {
     return line;
 }
 
-#define EXPECT_TREE(release, ...) EXPECT_EQ(Joined((release).Tree()), Joined(Names{__VA_ARGS__}))
-
 TEST(ReleaseLife, PlainReleaseFromFirstUploadToDeletedSfv) {
     Site site;
     site.SetConfig("[GENERAL]\nMESSAGE=race.txt\n");
@@ -38,60 +33,61 @@ TEST(ReleaseLife, PlainReleaseFromFirstUploadToDeletedSfv) {
     e2e::MakeDirs(site.up("Other.Release"));
     e2e::WriteFile(site.up("[--INCOMPLETE--]-[Other.Release]"), "");
 
-    rel.Upload("a.r00", "joe", "crew", 350, 700);
-    EXPECT_TREE(rel, ".upChk.log", "[UP #1@700KB by joe@crew at 350KBps]/", "a.r00");
+    rel.Upload("a.r00", {"joe", "crew", "350", "700"});
+    EXPECT_TREE(rel.path(), ".upChk.log", "[UP #1@700KB by joe@crew at 350KBps]/", "a.r00");
     EXPECT_EQ(rel.Log(), Line("a.r00", "joe|crew|700|350|N"));
 
     rel.WriteSfv("rel.sfv", {"a.r00", "a.r01", "a.r02", "a.r03"});
     rel.Event("sfvuploaded", "rel.sfv", {"4", "0"});
-    EXPECT_TREE(rel, ".upChk.log", "[0% DONE]-[0 of 4 files checked]/", "[UP #1@700KB by joe@crew at 350KBps]/",
+    EXPECT_TREE(rel.path(), ".upChk.log", "[0% DONE]-[0 of 4 files checked]/", "[UP #1@700KB by joe@crew at 350KBps]/",
                 "a.r00", "a.r01-missing", "a.r02-missing", "a.r03-missing", "rel.sfv");
-    EXPECT_TRUE(e2e::Exists(site.up("[--INCOMPLETE--]-[Some.Release]")));
-    EXPECT_FALSE(e2e::IsDir(site.up("[--INCOMPLETE--]-[Some.Release]")));
+    EXPECT_TREE(site.up(), "Other.Release/", "Some.Release/", "[--INCOMPLETE--]-[Other.Release]",
+                "[--INCOMPLETE--]-[Some.Release]");
 
-    rel.Success("a.r00", "joe", "crew", 350, 700, 4, 1);
+    rel.Event("sfvsuccess", "a.r00", {"joe", "crew", "350", "700", "4", "1"});
     EXPECT_EQ(rel.Log(), Line("a.r00", "joe|crew|700|350|S"));
 
-    rel.Upload("a.r01", "ann", "flow", 500, 1000, /*corrupt=*/true);
-    rel.Failed("a.r01", "ann", "flow", 500, 1000);
-    EXPECT_TREE(rel, ".upChk.log", "[25% DONE]-[1 of 4 files checked]/", "[UP #1@1000KB by ann@flow at 500KBps]/",
-                "[UP #1@700KB by joe@crew at 350KBps]/", "a.r00", "a.r01-missing", "a.r01.bad", "a.r02-missing",
-                "a.r03-missing", "rel.sfv");
+    rel.Upload("a.r01", {"ann", "flow", "500", "1000"}, /*corrupt=*/true);
+    rel.Event("sfvfailed", "a.r01", {"ann", "flow", "500", "1000"});
+    EXPECT_TREE(rel.path(), ".upChk.log", "[25% DONE]-[1 of 4 files checked]/",
+                "[UP #1@1000KB by ann@flow at 500KBps]/", "[UP #1@700KB by joe@crew at 350KBps]/", "a.r00",
+                "a.r01-missing", "a.r01.bad", "a.r02-missing", "a.r03-missing", "rel.sfv");
     EXPECT_EQ(rel.Log(), Line("a.r00", "joe|crew|700|350|S") + Line("a.r01", "ann|flow|1000|500|F"));
 
     std::remove(rel.path("a.r01.bad").c_str());
     rel.Event("filedeleted", "a.r01.bad");  // the bad copy's record goes with it, and ann's last upload
     EXPECT_EQ(rel.Log(), Line("a.r00", "joe|crew|700|350|S"));
-    EXPECT_FALSE(e2e::Exists(rel.path("[UP #1@1000KB by ann@flow at 500KBps]")));
+    EXPECT_FALSE(Exists(rel.path("[UP #1@1000KB by ann@flow at 500KBps]")));
 
-    rel.Upload("a.r01", "ann", "flow", 500, 1000);
-    rel.Success("a.r01", "ann", "flow", 500, 1000, 4, 2);
-    rel.Upload("a.r02", "joe", "crew", 350, 700);
-    rel.Success("a.r02", "joe", "crew", 350, 700, 4, 3);
-    EXPECT_TREE(rel, ".upChk.log", "[75% DONE]-[3 of 4 files checked]/", "[UP #1@1000KB by ann@flow at 500KBps]/",
-                "[UP #2@1.4MB by joe@crew at 350KBps]/", "a.r00", "a.r01", "a.r02", "a.r03-missing", "rel.sfv");
-    rel.Upload("a.r03", "ann", "flow", 500, 1000);
-    rel.Success("a.r03", "ann", "flow", 500, 1000, 4, 4);  // 100%: only the record moves
-    EXPECT_TRUE(e2e::Exists(rel.path("a.r03-missing")));
+    rel.Upload("a.r01", {"ann", "flow", "500", "1000"});
+    rel.Event("sfvsuccess", "a.r01", {"ann", "flow", "500", "1000", "4", "2"});
+    rel.Upload("a.r02", {"joe", "crew", "350", "700"});
+    rel.Event("sfvsuccess", "a.r02", {"joe", "crew", "350", "700", "4", "3"});
+    EXPECT_TREE(rel.path(), ".upChk.log", "[75% DONE]-[3 of 4 files checked]/",
+                "[UP #1@1000KB by ann@flow at 500KBps]/", "[UP #2@1.4MB by joe@crew at 350KBps]/", "a.r00", "a.r01",
+                "a.r02", "a.r03-missing", "rel.sfv");
+    rel.Upload("a.r03", {"ann", "flow", "500", "1000"});
+    rel.Event("sfvsuccess", "a.r03", {"ann", "flow", "500", "1000", "4", "4"});  // 100%: only the record moves
+    EXPECT_TRUE(Exists(rel.path("a.r03-missing")));
     std::string logBefore = rel.Log();
 
     rel.Event("sfvcomplete", "rel.sfv");
-    EXPECT_TREE(rel, ".upChk.log", "[100% COMPLETE]-[#4@3.3MB files at 425KBps]/",
+    EXPECT_TREE(rel.path(), ".upChk.log", "[100% COMPLETE]-[#4@3.3MB files at 425KBps]/",
                 "[UP #2@1.4MB by joe@crew at 350KBps]/", "[UP #2@2.0MB by ann@flow at 500KBps]/", "a.r00", "a.r01",
                 "a.r02", "a.r03", "race.txt", "rel.sfv");
     EXPECT_EQ(rel.Log(), logBefore);
-    EXPECT_FALSE(e2e::Exists(site.up("[--INCOMPLETE--]-[Some.Release]")));
+    EXPECT_FALSE(Exists(site.up("[--INCOMPLETE--]-[Some.Release]")));
     std::string report = e2e::ReadFile(rel.path("race.txt"));
-    EXPECT_NE(report.find(InfoLine("Rel Name", "Some.Release")), std::string::npos) << report;
-    EXPECT_NE(report.find(InfoLine("Total", "4 files, 3400 KB, 425 KBps, 2 user(s), 2 group(s)")), std::string::npos)
-        << report;
-    EXPECT_NE(report.find(InfoLine("Race win", "ann@flow (2 files, 2000 KB, 500 KB/s)")), std::string::npos) << report;
-    EXPECT_NE(report.find(InfoLine("Peak speed", "500 KBytes/s (by ann@flow)")), std::string::npos) << report;
+    for (const std::string& line :
+         {InfoLine("Rel Name", "Some.Release"), InfoLine("Total", "4 files, 3400 KB, 425 KBps, 2 user(s), 2 group(s)"),
+          InfoLine("Race win", "ann@flow (2 files, 2000 KB, 500 KB/s)"),
+          InfoLine("Peak speed", "500 KBytes/s (by ann@flow)")})
+        EXPECT_NE(report.find(line), std::string::npos) << line << "not in:\n" << report;
 
     rel.Event("filedeleted", "REL.SFV");
-    EXPECT_TREE(rel, ".upChk.log", "[UP #2@1.4MB by joe@crew at 350KBps]/", "[UP #2@2.0MB by ann@flow at 500KBps]/",
-                "a.r00", "a.r01", "a.r02", "a.r03", "rel.sfv");
-    EXPECT_TRUE(e2e::Exists(site.up("[--INCOMPLETE--]-[Other.Release]")));  // a neighbour's entry stays
+    EXPECT_TREE(rel.path(), ".upChk.log", "[UP #2@1.4MB by joe@crew at 350KBps]/",
+                "[UP #2@2.0MB by ann@flow at 500KBps]/", "a.r00", "a.r01", "a.r02", "a.r03", "rel.sfv");
+    EXPECT_TREE(site.up(), "Other.Release/", "Some.Release/", "[--INCOMPLETE--]-[Other.Release]");
 }
 
 TEST(ReleaseLife, SplitReleaseKeepsOneIncompleteEntryPerDisc) {
@@ -105,23 +101,23 @@ TEST(ReleaseLife, SplitReleaseKeepsOneIncompleteEntryPerDisc) {
         cd->WriteSfv("cd.sfv", {"x.r00", "x.r01"});
         cd->Event("sfvuploaded", "cd.sfv", {"2", "0"});
     }
-    EXPECT_EQ(Joined(List(site.up())),
-              Joined({"Some.Release/", "[--INCOMPLETE--]-[Other.Release]", "[--INCOMPLETE--]-[Some.Release-CD1]/",
-                      "[--INCOMPLETE--]-[Some.Release-CD2]/", "[--INCOMPLETE--]-[Some.Release]"}));
-    EXPECT_TREE(cd1, "[0% DONE]-[0 of 2 files checked]/", "cd.sfv", "x.r00-missing", "x.r01-missing");
+    EXPECT_TREE(site.up(), "Some.Release/", "[--INCOMPLETE--]-[Other.Release]", "[--INCOMPLETE--]-[Some.Release-CD1]/",
+                "[--INCOMPLETE--]-[Some.Release-CD2]/", "[--INCOMPLETE--]-[Some.Release]");
+    EXPECT_TREE(cd1.path(), "[0% DONE]-[0 of 2 files checked]/", "cd.sfv", "x.r00-missing", "x.r01-missing");
 
-    cd1.Upload("x.r00", "joe", "crew", 100, 100);
-    cd1.Success("x.r00", "joe", "crew", 100, 100, 2, 1);
-    cd1.Upload("x.r01", "joe", "crew", 300, 300);
-    cd1.Success("x.r01", "joe", "crew", 300, 300, 2, 2);
+    cd1.Upload("x.r00", {"joe", "crew", "100", "100"});
+    cd1.Event("sfvsuccess", "x.r00", {"joe", "crew", "100", "100", "2", "1"});
+    cd1.Upload("x.r01", {"joe", "crew", "300", "300"});
+    cd1.Event("sfvsuccess", "x.r01", {"joe", "crew", "300", "300", "2", "2"});
     cd1.Event("sfvcomplete", "cd.sfv");
-    EXPECT_TREE(cd1, ".upChk.log", "[100% COMPLETE]-[#2@400KB files at 200KBps]/",
+    EXPECT_TREE(cd1.path(), ".upChk.log", "[100% COMPLETE]-[#2@400KB files at 200KBps]/",
                 "[UP #2@400KB by joe@crew at 200KBps]/", "cd.sfv", "x.r00", "x.r01");
+    EXPECT_TREE(site.up(), "Some.Release/", "[--INCOMPLETE--]-[Other.Release]", "[--INCOMPLETE--]-[Some.Release-CD2]/",
+                "[--INCOMPLETE--]-[Some.Release]");
 
     cd2.Event("filedeleted", "cd.sfv");
-    EXPECT_EQ(Joined(List(site.up())),
-              Joined({"Some.Release/", "[--INCOMPLETE--]-[Other.Release]", "[--INCOMPLETE--]-[Some.Release]"}));
-    EXPECT_TREE(cd2, "cd.sfv");
+    EXPECT_TREE(site.up(), "Some.Release/", "[--INCOMPLETE--]-[Other.Release]", "[--INCOMPLETE--]-[Some.Release]");
+    EXPECT_TREE(cd2.path(), "cd.sfv");
 }
 
 TEST(ReleaseLife, TemplatesShowProgressWhereTheSiteAsksForIt) {
@@ -133,15 +129,15 @@ TEST(ReleaseLife, TemplatesShowProgressWhereTheSiteAsksForIt) {
     Release rel(site, "Rel");
     rel.WriteSfv("rel.sfv", {"f1", "f2", "f3"});
     rel.Event("sfvuploaded", "rel.sfv", {"3", "0"});
-    rel.Upload("f1", "joe", "crew", 10, 10);
-    rel.Success("f1", "joe", "crew", 10, 10, 3, 2);
-    EXPECT_TRUE(e2e::IsDir(rel.path("[======....] 66%")));
-    EXPECT_TRUE(e2e::Exists(site.up("(2 of 3) Rel")));
+    rel.Upload("f1", {"joe", "crew", "10", "10"});
+    rel.Event("sfvsuccess", "f1", {"joe", "crew", "10", "10", "3", "2"});
+    EXPECT_TRUE(IsDir(rel.path("[======....] 66%")));
+    EXPECT_TRUE(Exists(site.up("(2 of 3) Rel")));
 
     Site defaults;
     Release ten(defaults, "Ten");
-    ten.Success("f4", "joe", "crew", 10, 10, 10, 4);
-    EXPECT_TRUE(e2e::IsDir(ten.path("[40% DONE]-[4 of 10 files checked]")));
+    ten.Event("sfvsuccess", "f4", {"joe", "crew", "10", "10", "10", "4"});
+    EXPECT_TRUE(IsDir(ten.path("[40% DONE]-[4 of 10 files checked]")));
 }
 
 TEST(ReleaseLife, BadFilesAndMarkersFollowTheSettings) {
@@ -149,35 +145,35 @@ TEST(ReleaseLife, BadFilesAndMarkersFollowTheSettings) {
     site.SetConfig("[GENERAL]\nBAD=2\n");
     Release rel(site, "Rel");
     rel.WriteSfv("rel.sfv", {"a.r00", "a.r01"});
-    rel.Upload("a.r00", "joe", "crew", 100, 100, /*corrupt=*/true);
-    rel.Upload("a.r01", "joe", "crew", 100, 100);
+    rel.Upload("a.r00", {"joe", "crew", "100", "100"}, /*corrupt=*/true);
+    rel.Upload("a.r01", {"joe", "crew", "100", "100"});
     e2e::WriteFile(rel.path("a.r01.bad"), "old");
     rel.Event("sfvuploaded", "rel.sfv", {"2", "0"});
     // BAD 2: the damaged upload and its record are gone.
-    EXPECT_TREE(rel, ".upChk.log", "[0% DONE]-[0 of 2 files checked]/", "[UP #2@200KB by joe@crew at 100KBps]/",
+    EXPECT_TREE(rel.path(), ".upChk.log", "[0% DONE]-[0 of 2 files checked]/", "[UP #2@200KB by joe@crew at 100KBps]/",
                 "a.r00-missing", "a.r01", "a.r01.bad", "rel.sfv");
     EXPECT_EQ(rel.Log(), Line("a.r01", "joe|crew|100|100|N"));
     rel.Event("sfvcomplete", "rel.sfv");
-    EXPECT_TRUE(e2e::Exists(rel.path("a.r01.bad")));  // only BAD 1 cleans .bad files up
-    EXPECT_FALSE(e2e::Exists(rel.path("a.r00-missing")));
+    EXPECT_TRUE(Exists(rel.path("a.r01.bad")));  // only BAD 1 cleans .bad files up
+    EXPECT_FALSE(Exists(rel.path("a.r00-missing")));
 
     Site renaming;
     Release other(renaming, "Rel");
     other.WriteSfv("rel.sfv", {"a.r00"});
-    other.Upload("a.r00", "joe", "crew", 100, 100, /*corrupt=*/true);
+    other.Upload("a.r00", {"joe", "crew", "100", "100"}, /*corrupt=*/true);
     other.Event("sfvuploaded", "rel.sfv", {"1", "0"});
-    EXPECT_TREE(other, ".upChk.log", "[0% DONE]-[0 of 1 files checked]/", "[UP #1@100KB by joe@crew at 100KBps]/",
-                "a.r00-missing", "a.r00.bad", "rel.sfv");
+    EXPECT_TREE(other.path(), ".upChk.log", "[0% DONE]-[0 of 1 files checked]/",
+                "[UP #1@100KB by joe@crew at 100KBps]/", "a.r00-missing", "a.r00.bad", "rel.sfv");
     other.Event("sfvcomplete", "rel.sfv");
-    EXPECT_FALSE(e2e::Exists(other.path("a.r00.bad")));
-    EXPECT_FALSE(e2e::Exists(other.path("a.r00-missing")));
+    EXPECT_FALSE(Exists(other.path("a.r00.bad")));
+    EXPECT_FALSE(Exists(other.path("a.r00-missing")));
 
     Site quiet;
     quiet.SetConfig("[GENERAL]\nMISSING=0\n");
     Release unmarked(quiet, "Rel");
     unmarked.WriteSfv("rel.sfv", {"a.r00"});
     unmarked.Event("sfvuploaded", "rel.sfv", {"1", "0"});
-    EXPECT_TREE(unmarked, "[0% DONE]-[0 of 1 files checked]/", "rel.sfv");
+    EXPECT_TREE(unmarked.path(), "[0% DONE]-[0 of 1 files checked]/", "rel.sfv");
 }
 
 TEST(ReleaseLife, SimultaneousUploadsLoseNoRecord) {
@@ -185,21 +181,20 @@ TEST(ReleaseLife, SimultaneousUploadsLoseNoRecord) {
     Release rel(site, "Busy.Release");
     const int kUploads = 40;
     std::vector<long> runs;
+    std::vector<std::string> lines;
     for (int i = 0; i < kUploads; ++i) {
-        std::string name = "f" + std::to_string(i) + ".r00";
+        std::string name = "f" + std::to_string(i) + ".r00", user = "u" + std::to_string(i % 10);
         e2e::WriteFile(rel.path(name), "x");
-        runs.push_back(site.Start("fileuploaded", rel.path(name),
-                                  {"u" + std::to_string(i % 10), "crew", "100", "100"}));
+        runs.push_back(site.Start({"fileuploaded", rel.path(name), user, "crew", "100", "100"}));
+        lines.push_back(Line(name, user + "|crew|100|100|N"));
     }
     for (long pid : runs) EXPECT_EQ(Site::Wait(pid), 0);
     std::string log = rel.Log();
     EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), kUploads) << log;
-    for (int i = 0; i < kUploads; ++i)
-        EXPECT_NE(log.find(Line("f" + std::to_string(i) + ".r00", "u" + std::to_string(i % 10) + "|crew|100|100|N")),
-                  std::string::npos);
+    for (const std::string& line : lines) EXPECT_NE(log.find(line), std::string::npos) << line;
     for (int u = 0; u < 10; ++u)
-        EXPECT_TRUE(e2e::IsDir(rel.path("[UP #4@400KB by u" + std::to_string(u) + "@crew at 100KBps]"))) << u;
-    EXPECT_EQ(rel.Tree().size(), static_cast<size_t>(kUploads + 10 + 1));
+        EXPECT_TRUE(IsDir(rel.path("[UP #4@400KB by u" + std::to_string(u) + "@crew at 100KBps]"))) << u;
+    EXPECT_EQ(e2e::List(rel.path()).size(), static_cast<size_t>(kUploads + 10 + 1));
 }
 
 }  // namespace
