@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "log/ordered_list.h"
@@ -14,30 +15,30 @@ struct IntList : OrderedList {
     explicit IntList(std::vector<int> values, CompareFn compare = CompareInts) : OrderedList(sizeof(int), compare) {
         for (int v : values) Append(&v);
     }
+    // The elements from the head; every step must report its 1-based position, the end 0.
     std::vector<int> Values() {
         std::vector<int> out;
-        for (void* e = First(); e; e = Next()) out.push_back(*static_cast<int*>(e));
+        for (void* e = First(); e; e = Next()) {
+            out.push_back(*static_cast<int*>(e));
+            EXPECT_EQ(Position(), static_cast<int>(out.size()));
+        }
+        EXPECT_EQ(Position(), 0);
         return out;
     }
-    int At() { return Current() ? *static_cast<int*>(Current()) : -1; }
+    std::string Where() {  // "element@position" under the cursor; -1 for none
+        return std::to_string(Current() ? *static_cast<int*>(Current()) : -1) + "@" + std::to_string(Position());
+    }
 };
 
 TEST(OrderedList, WalkingReportsPositionsAndStartsOverAfterTheEnd) {
-    IntList empty({});
-    EXPECT_EQ(empty.First(), nullptr);
-    EXPECT_EQ(empty.Position(), 0);
-
+    EXPECT_EQ(IntList({}).Values(), std::vector<int>{});
     IntList l({1, 2, 3});
-    int expected = 1;
-    for (void* e = l.First(); e; e = l.Next(), ++expected) {
-        EXPECT_EQ(*static_cast<int*>(e), expected);
-        EXPECT_EQ(l.Position(), expected);
-    }
-    EXPECT_EQ(l.Position(), 0);
-    EXPECT_EQ(*static_cast<int*>(l.Next()), 1);
-    l.Last();
-    EXPECT_EQ(*static_cast<int*>(l.Prev()), 2);
-    EXPECT_EQ(l.Position(), 2);
+    EXPECT_EQ(l.Values(), (std::vector<int>{1, 2, 3}));
+    l.Prev();  // stepping back from the end lands on the last
+    EXPECT_EQ(l.Where(), "3@3");
+    l.Next();
+    l.Next();
+    EXPECT_EQ(l.Where(), "1@1");
 }
 
 TEST(OrderedList, FindTakesTheFirstEqualAndAMissLeavesNoCursor) {
@@ -46,57 +47,41 @@ TEST(OrderedList, FindTakesTheFirstEqualAndAMissLeavesNoCursor) {
     EXPECT_EQ(*static_cast<int*>(l.Find(&probe)), 11);
     probe = 99;
     EXPECT_EQ(l.Find(&probe), nullptr);
-    EXPECT_EQ(l.Position(), 0);
+    EXPECT_EQ(l.Where(), "-1@0");
     EXPECT_EQ(l.ReplaceCurrent(&probe), -1);
     EXPECT_EQ(l.RemoveCurrent(), -1);
-    EXPECT_EQ(l.Count(), 3);
     IntList unsorted({1}, nullptr);
     EXPECT_EQ(unsorted.Find(&probe), nullptr);
     EXPECT_EQ(unsorted.Sort(), -1);
 }
 
-TEST(OrderedList, RemovalLeavesTheCursorOnTheFollowerOrTheNewLast) {
-    struct Case { int index; int cursor; int position; } cases[] = {{0, 2, 1}, {1, 3, 2}, {2, 2, 2}};
+// Removal leaves the cursor on the follower or the new last; a replacement takes the
+// removed element's place, except after the second-to-last, where it lands at the end.
+TEST(OrderedList, RemovalAndReplacementFollowTheirCursorRules) {
+    struct Case { bool replace; std::vector<int> list; int index; std::vector<int> after; const char* where; };
+    const Case cases[] = {
+        {false, {1, 2, 3}, 0, {2, 3}, "2@1"},          {false, {1, 2, 3}, 1, {1, 3}, "3@2"},
+        {false, {1, 2, 3}, 2, {1, 2}, "2@2"},          {true, {1, 2, 3, 4}, 0, {9, 2, 3, 4}, "9@1"},
+        {true, {1, 2, 3, 4}, 1, {1, 9, 3, 4}, "9@2"},  {true, {1, 2, 3, 4}, 2, {1, 2, 4, 9}, "9@4"},
+        {true, {1, 2, 3, 4}, 3, {1, 2, 3, 9}, "9@4"},  {true, {1}, 0, {9}, "9@1"}};
     for (const Case& c : cases) {
-        IntList l({1, 2, 3});
+        IntList l(c.list);
         l.GetAt(c.index);
-        l.RemoveCurrent();
-        EXPECT_EQ(l.At(), c.cursor) << c.index;
-        EXPECT_EQ(l.Position(), c.position) << c.index;
+        int replacement = 9;
+        EXPECT_EQ(c.replace ? l.ReplaceCurrent(&replacement) : l.RemoveCurrent(), 0);
+        EXPECT_EQ(l.Where(), c.where) << c.replace << c.index;
+        EXPECT_EQ(l.Values(), c.after) << c.replace << c.index;
     }
-    IntList only({1});
-    only.First();
-    only.RemoveCurrent();
-    EXPECT_EQ(only.Count(), 0);
-    EXPECT_EQ(only.Current(), nullptr);
-}
-
-TEST(OrderedList, ReplacingTheSecondToLastMovesTheReplacementToTheEnd) {
-    const std::vector<std::vector<int>> expected = {{9, 2, 3, 4}, {1, 9, 3, 4}, {1, 2, 4, 9}, {1, 2, 3, 9}};
-    for (int index = 0; index < 4; ++index) {
-        IntList l({1, 2, 3, 4});
-        l.GetAt(index);
-        int r = 9;
-        EXPECT_EQ(l.ReplaceCurrent(&r), 0);
-        EXPECT_EQ(l.At(), 9);
-        EXPECT_EQ(l.Values(), expected[static_cast<size_t>(index)]) << index;
-    }
-    IntList one({1});
-    one.First();
-    int r = 5;
-    one.ReplaceCurrent(&r);
-    EXPECT_EQ(one.Values(), std::vector<int>{5});
 }
 
 TEST(OrderedList, SortAndGetAt) {
     IntList l({2, 1, 3});
     EXPECT_EQ(l.Sort(), 0);
-    EXPECT_EQ(l.At(), 1);
+    EXPECT_EQ(l.Where(), "1@1");
     EXPECT_EQ(l.Values(), (std::vector<int>{1, 2, 3}));
     EXPECT_EQ(*static_cast<int*>(l.GetAt(2)), 3);
-    EXPECT_EQ(l.GetAt(3), nullptr);
-    EXPECT_EQ(l.GetAt(-1), nullptr);
-    EXPECT_EQ(l.Position(), 3);  // a miss leaves the cursor where it was
+    EXPECT_TRUE(l.GetAt(3) == nullptr && l.GetAt(-1) == nullptr);
+    EXPECT_EQ(l.Where(), "3@3");  // a miss leaves the cursor where it was
     if (l.First())
         while (l.Current()) l.RemoveCurrent();  // the clearing pattern
     EXPECT_EQ(l.Count(), 0);

@@ -1,99 +1,58 @@
 // Windows kernel behaviour that the Win32 platform layer must tame or keep.
 #ifdef _WIN32
 
-#include <gtest/gtest.h>
-
-#include <cerrno>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <random>
-#include <string>
-
 #include <windows.h>
 
-#include "platform/platform.h"
-
-namespace fs = std::filesystem;
+#include "test_support.h"
 
 namespace {
 
-class Win32Files : public ::testing::Test {
-protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("crevik_win32_" + std::to_string(std::random_device{}()));
-        ASSERT_TRUE(fs::create_directory(dir_));
-    }
-    void TearDown() override {
-        for (const auto& e : fs::directory_iterator(dir_))
-            SetFileAttributesA(e.path().string().c_str(), FILE_ATTRIBUTE_NORMAL);
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
-    std::string Path(const char* name) const { return (dir_ / name).string(); }
-    void Put(const char* name, const std::string& bytes) const { std::ofstream(Path(name), std::ios::binary) << bytes; }
-    std::string Get(const char* name) const {
-        std::ifstream in(Path(name), std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
-    bool Hidden(const char* name) const { return GetFileAttributesA(Path(name).c_str()) & FILE_ATTRIBUTE_HIDDEN; }
-    fs::path dir_;
-};
+using test_support::FileText;
+using test_support::WriteFile;
 
-TEST_F(Win32Files, StdioStreamsAreBinary) {
-    FILE* out = std::fopen(Path("t").c_str(), "w");
-    ASSERT_NE(out, nullptr);
-    std::fputs("a\r\nb\n\x1a" "c", out);
-    std::fclose(out);
-    EXPECT_EQ(Get("t"), "a\r\nb\n\x1a" "c");
-    FILE* in = std::fopen(Path("t").c_str(), "r");
-    ASSERT_NE(in, nullptr);
-    char buf[16];
-    EXPECT_EQ(std::fread(buf, 1, sizeof buf, in), 7u);  // not stopped by Ctrl-Z
-    std::fclose(in);
+// The bytes of "log" in the working directory, and whether it is hidden.
+std::string Log() { return FileText("log") + (GetFileAttributesA("log") & FILE_ATTRIBUTE_HIDDEN ? " hidden" : ""); }
+
+using Win32Files = ReleaseDirTest;  // relative names land in a scratch directory
+
+TEST_F(Win32Files, StdioStreamsWithoutAModeAreBinary) {
+    FILE* out = std::fopen("t", "w");
+    ASSERT_TRUE(out && std::fputs("a\r\nb\n\x1a" "c", out) >= 0 && std::fclose(out) == 0);
+    EXPECT_EQ(FileText("t"), "a\r\nb\n\x1a" "c");
 }
 
 TEST_F(Win32Files, TheLogStaysHiddenThroughReplaceAndTruncate) {
-    Put("log", "old");
-    PlatSetHidden(Path("log").c_str(), true);
-    Put("tmp", "new");
-    ASSERT_TRUE(PlatReplaceFile(Path("tmp").c_str(), Path("log").c_str()));
-    EXPECT_EQ(Get("log"), "new");
-    EXPECT_TRUE(Hidden("log"));
-
-    SetFileAttributesA(Path("log").c_str(), FILE_ATTRIBUTE_READONLY);
-    Put("tmp", "newer");
-    ASSERT_TRUE(PlatReplaceFile(Path("tmp").c_str(), Path("log").c_str()));
-    EXPECT_EQ(Get("log"), "newer");
-
-    // CREATE_ALWAYS would refuse a hidden file.
-    PlatSetHidden(Path("log").c_str(), true);
-    PlatFile* file = PlatCreateTruncate(Path("log").c_str());
+    WriteFile("log", "old");
+    // A read-only target refuses the move, where POSIX replaces it.
+    for (DWORD attrs : {DWORD{FILE_ATTRIBUTE_HIDDEN}, DWORD{FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY}}) {
+        SetFileAttributesA("log", attrs);
+        WriteFile("tmp", "new");
+        ASSERT_TRUE(PlatReplaceFile("tmp", "log")) << attrs;
+        EXPECT_EQ(Log(), "new hidden") << attrs;
+    }
+    PlatSetHidden("log", true);  // CREATE_ALWAYS would refuse a hidden file
+    PlatFile* file = PlatCreateTruncate("log");
     ASSERT_NE(file, nullptr);
     EXPECT_TRUE(PlatWrite(file, "x", 1));
     EXPECT_TRUE(PlatClose(file));
-    EXPECT_EQ(Get("log"), "x");
-    EXPECT_TRUE(Hidden("log"));
+    EXPECT_EQ(Log(), "x hidden");
 }
 
 TEST_F(Win32Files, FailuresSetErrnoAndRefusedNamesCreateNothing) {
-    ASSERT_TRUE(PlatCreateDir(Path("d").c_str()));
-    Put("d\\f", "");
-    EXPECT_FALSE(PlatCreateDir(Path("d").c_str()));
-    EXPECT_EQ(errno, EEXIST);
-    EXPECT_FALSE(PlatDeleteFile(Path("d").c_str()));
-    EXPECT_EQ(errno, EISDIR);
-    EXPECT_FALSE(PlatRemoveDir(Path("d").c_str()));
-    EXPECT_EQ(errno, ENOTEMPTY);
-    EXPECT_FALSE(PlatDeleteFile(Path("none").c_str()));
-    EXPECT_EQ(errno, ENOENT);
+    auto error = [](bool ok) { return ok ? 0 : errno; };
+    ASSERT_TRUE(PlatCreateDir("d"));
+    WriteFile("d\\f", "");
+    EXPECT_EQ(error(PlatCreateDir("d")), EEXIST);
+    EXPECT_EQ(error(PlatDeleteFile("d")), EISDIR);
+    EXPECT_EQ(error(PlatRemoveDir("d")), ENOTEMPTY);
+    EXPECT_EQ(error(PlatDeleteFile("none")), ENOENT);
     EXPECT_FALSE(PlatFileReadable("NUL"));  // a device, not a file
 
     for (const char* bad : {"a|b", "a?b", "a*b", "a:b", "a<b", "a>b", "a\"b", "a\x01" "b"})
-        EXPECT_FALSE(PlatCreateDir(Path(bad).c_str())) << bad;
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
-    ASSERT_TRUE(PlatCreateDir(Path("rel. .").c_str()));  // the system drops trailing dots and blanks
-    EXPECT_TRUE(PlatPathExists(Path("rel").c_str()));
+        EXPECT_FALSE(PlatCreateDir(bad)) << bad;
+    EXPECT_EQ(test_support::ListDir("."), std::vector<std::string>{"d/"});
+    ASSERT_TRUE(PlatCreateDir("rel. ."));  // the system drops trailing dots and blanks
+    EXPECT_TRUE(PlatPathExists("rel"));
 }
 
 TEST(Win32ProgramDir, DriveAndDirectoryOfWordZero) {
