@@ -1,6 +1,7 @@
 // OS-free pieces shared by both platform implementations.
 #include "platform/platform_internal.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 
@@ -58,3 +59,20 @@ int PlatCompareNames(const char* a, const char* b) {
     // Names equal but for letter case still get a fixed order.
     return std::strcmp(a, b);
 }
+
+PlatFind* PlatFinishFind(PlatFind* find, PlatFindEntry* first) {
+    std::sort(find->matches.begin(), find->matches.end(),
+              [](const PlatFindEntry& a, const PlatFindEntry& b) { return PlatCompareNames(a.name, b.name) < 0; });
+    if (PlatFindNext(find, first)) return find;
+    delete find;
+    errno = ENOENT;
+    return nullptr;
+}
+
+bool PlatFindNext(PlatFind* find, PlatFindEntry* next) {
+    if (!find || find->next >= find->matches.size()) return false;
+    *next = find->matches[find->next++];
+    return true;
+}
+
+void PlatFindClose(PlatFind* find) { delete find; }

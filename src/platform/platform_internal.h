@@ -5,6 +5,7 @@
 #include "platform/platform.h"
 
 #include <cstring>
+#include <vector>
 
 // True (with errno set) when a test asked this operation to fail now.
 bool PlatTakeFault(PlatFault op);
@@ -12,6 +13,15 @@ bool PlatTakeFault(PlatFault op);
 // Case-insensitive name order used to sort search results; names that
 // differ only in letter case fall back to a byte order.
 int PlatCompareNames(const char* a, const char* b);
+
+// A search's matches, collected whole so that they can be handed out sorted.
+struct PlatFind {
+    std::vector<PlatFindEntry> matches;
+    size_t next;
+};
+// Sorts the matches and hands out the first; frees the search and returns
+// null when there is none.
+PlatFind* PlatFinishFind(PlatFind* find, PlatFindEntry* first);
 
 // Splits a search pattern into its directory (with separator, or "" for
 // the working directory) and its last component.

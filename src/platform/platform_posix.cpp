@@ -1,7 +1,6 @@
 // POSIX implementation of the platform layer.
 #include "platform/platform_internal.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdint>
@@ -168,11 +167,6 @@ bool PlatChangeDir(const char* path) { return chdir(path) == 0; }
 
 // ---- directory search ---------------------------------------------------------------
 
-struct PlatFind {
-    std::vector<PlatFindEntry> matches;
-    size_t next;
-};
-
 PlatFind* PlatFindFirst(const char* pattern, PlatFindEntry* first) {
     char dir[kMaxPath];
     const char* last;
@@ -197,22 +191,8 @@ PlatFind* PlatFindFirst(const char* pattern, PlatFindEntry* first) {
         find->matches.push_back(entry);
     }
     closedir(d);
-    std::sort(find->matches.begin(), find->matches.end(),
-              [](const PlatFindEntry& a, const PlatFindEntry& b) { return PlatCompareNames(a.name, b.name) < 0; });
-    if (!PlatFindNext(find, first)) {
-        delete find;
-        return nullptr;
-    }
-    return find;
+    return PlatFinishFind(find, first);
 }
-
-bool PlatFindNext(PlatFind* find, PlatFindEntry* next) {
-    if (!find || find->next >= find->matches.size()) return false;
-    *next = find->matches[find->next++];
-    return true;
-}
-
-void PlatFindClose(PlatFind* find) { delete find; }
 
 // ---- entries ------------------------------------------------------------------------
 

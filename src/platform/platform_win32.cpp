@@ -1,7 +1,6 @@
 // Win32 implementation of the platform layer.
 #include "platform/platform_internal.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -154,11 +153,6 @@ bool PlatChangeDir(const char* path) { return SetCurrentDirectoryA(path) ? true 
 // '?', '*.' and '.*' DOS meanings. So the directory is listed whole and each
 // long name goes through the matcher the POSIX side uses.
 
-struct PlatFind {
-    std::vector<PlatFindEntry> matches;
-    size_t next;
-};
-
 PlatFind* PlatFindFirst(const char* pattern, PlatFindEntry* first) {
     char dir[kMaxPath];
     const char* last;
@@ -185,23 +179,8 @@ PlatFind* PlatFindFirst(const char* pattern, PlatFindEntry* first) {
         find->matches.push_back(entry);
     } while (FindNextFileA(search, &data));
     FindClose(search);
-    std::sort(find->matches.begin(), find->matches.end(),
-              [](const PlatFindEntry& a, const PlatFindEntry& b) { return PlatCompareNames(a.name, b.name) < 0; });
-    if (!PlatFindNext(find, first)) {
-        delete find;
-        errno = ENOENT;
-        return nullptr;
-    }
-    return find;
+    return PlatFinishFind(find, first);
 }
-
-bool PlatFindNext(PlatFind* find, PlatFindEntry* next) {
-    if (!find || find->next >= find->matches.size()) return false;
-    *next = find->matches[find->next++];
-    return true;
-}
-
-void PlatFindClose(PlatFind* find) { delete find; }
 
 // ---- entries ------------------------------------------------------------------------
 
