@@ -1,7 +1,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "status/status.h"
+#include "status/status_internal.h"
 #include "util/util.h"
 
 DirFinder::DirFinder() : search_(nullptr), hasMatch_(false) {
@@ -45,4 +45,8 @@ void DirFinder::Close() {
     if (search_) PlatFindClose(search_);
     search_ = nullptr;
     hasMatch_ = false;
+}
+
+void DeleteMatches(DirFinder& finder, const char* pattern) {
+    if (finder.Open(pattern)) finder.DeleteAll();
 }

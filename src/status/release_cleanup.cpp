@@ -4,14 +4,6 @@
 #include "main/run_state.h"
 #include "status/status_internal.h"
 
-namespace {
-
-void DeleteMatches(DirFinder& finder, const char* pattern) {
-    if (finder.Open(pattern)) finder.DeleteAll();
-}
-
-}  // namespace
-
 void RemoveReleaseStatus() {
     DirFinder finder;
     char name[kMaxPath];

@@ -28,6 +28,10 @@ const char* ConfiguredProgressBar(const char* percent);
 // directory is created when nothing matches. A null target removes every match.
 void SettleStatusDir(const char* pattern, const char* target);
 
+// Deletes every match of `pattern` with the finder: files deleted, empty
+// directories removed.
+void DeleteMatches(DirFinder& finder, const char* pattern);
+
 // The incomplete entry a release directory keeps in its parent: where it
 // lies, its template and the wildcard form that finds it whatever the figures.
 struct ReleaseLink {
