@@ -34,8 +34,7 @@ IniConfig::IniConfig() : entries_(new OrderedList(sizeof(ConfigEntry), CompareSe
 IniConfig::~IniConfig() { delete entries_; }
 
 bool IniConfig::Load(const char* path) {
-    if (!FileExists(path)) return false;
-    FILE* file = std::fopen(path, "rb");
+    FILE* file = OpenFileForRead(path);
     if (!file) return false;
 
     delete entries_;

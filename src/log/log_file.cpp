@@ -78,7 +78,7 @@ bool OrvexLog::ReadLogFile(const char* path) {
     // Only a path with no entry at all is an empty log: one that exists but
     // cannot be read must not be replaced by this run's records.
     if (!PlatPathExists(path)) return true;
-    FILE* file = PlatFileReadable(path) ? std::fopen(path, "rb") : nullptr;
+    FILE* file = OpenFileForRead(path);
     if (!file) {
         WriteDiagLog(theConfig, "OrvexLog::ReadLogFile() fopen failed - %s", std::strerror(errno));
         delete records;

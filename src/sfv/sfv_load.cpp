@@ -96,8 +96,7 @@ void OrvexLog::LoadSfvFile() {
     // By its bare name, in the release directory that is the working
     // directory. A directory, or anything else that is no readable file,
     // loads nothing.
-    if (match.isDir || !PlatFileReadable(match.name)) return;
-    FILE* file = std::fopen(match.name, "rb");
+    FILE* file = OpenFileForRead(match.name);
     if (!file) return;
     char line[kSfvLineRead];
     SfvEntry entry;
@@ -116,7 +115,7 @@ bool OrvexLog::LoadAclFile(const char* directory) {
     // No entry of that name: the server keeps no ACL here. An entry that is
     // there but cannot be read as a file (refused, a directory) is reported.
     if (!PlatPathExists(path)) return true;
-    FILE* file = PlatFileReadable(path) ? std::fopen(path, "rb") : nullptr;
+    FILE* file = OpenFileForRead(path);
     if (!file) {
         int error = errno;
         WriteDiagLog(theConfig, "OrvexLog::LoadAclFile() fopen failed - %s", std::strerror(error));

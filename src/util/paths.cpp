@@ -1,5 +1,6 @@
 #include "util/util.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -77,3 +78,5 @@ void SplitParentDir(const char* path, char parent[kMaxPath], char name[kMaxPath]
 }
 
 bool FileExists(const char* path) { return PlatFileReadable(path); }
+
+FILE* OpenFileForRead(const char* path) { return PlatFileReadable(path) ? std::fopen(path, "rb") : nullptr; }

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 
 #include "platform/platform.h"
 
@@ -19,6 +20,9 @@ void SplitParentDir(const char* path, char parent[kMaxPath], char name[kMaxPath]
 
 // A file (not a directory) that can be opened for reading.
 bool FileExists(const char* path);
+// Opens such a file for reading, in binary mode; null with errno set when the
+// path is no readable file. (fopen alone accepts a directory on POSIX.)
+FILE* OpenFileForRead(const char* path);
 
 // ---- text ----
 bool IsBlank(char c);  // space, tab, LF, VT, FF, CR; never a byte >= 0x80
