@@ -37,6 +37,7 @@ public:
     long Start(const Words& words) const;
     static int Wait(long pid);
     int Run(const Words& words) const { return Wait(Start(words)); }
+    const std::string& program() const { return program_; }
 
 private:
     std::string root_;

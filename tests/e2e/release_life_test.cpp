@@ -1,7 +1,6 @@
 // Whole release lives, event by event, as an FTP server drives them.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -174,27 +173,6 @@ TEST(ReleaseLife, BadFilesAndMarkersFollowTheSettings) {
     unmarked.WriteSfv("rel.sfv", {"a.r00"});
     unmarked.Event("sfvuploaded", "rel.sfv", {"1", "0"});
     EXPECT_TREE(unmarked.path(), "[0% DONE]-[0 of 1 files checked]/", "rel.sfv");
-}
-
-TEST(ReleaseLife, SimultaneousUploadsLoseNoRecord) {
-    Site site;
-    Release rel(site, "Busy.Release");
-    const int kUploads = 40;
-    std::vector<long> runs;
-    std::vector<std::string> lines;
-    for (int i = 0; i < kUploads; ++i) {
-        std::string name = "f" + std::to_string(i) + ".r00", user = "u" + std::to_string(i % 10);
-        e2e::WriteFile(rel.path(name), "x");
-        runs.push_back(site.Start({"fileuploaded", rel.path(name), user, "crew", "100", "100"}));
-        lines.push_back(Line(name, user + "|crew|100|100|N"));
-    }
-    for (long pid : runs) EXPECT_EQ(Site::Wait(pid), 0);
-    std::string log = rel.Log();
-    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), kUploads) << log;
-    for (const std::string& line : lines) EXPECT_NE(log.find(line), std::string::npos) << line;
-    for (int u = 0; u < 10; ++u)
-        EXPECT_TRUE(IsDir(rel.path("[UP #4@400KB by u" + std::to_string(u) + "@crew at 100KBps]"))) << u;
-    EXPECT_EQ(e2e::List(rel.path()).size(), static_cast<size_t>(kUploads + 10 + 1));
 }
 
 }  // namespace

@@ -1,0 +1,135 @@
+// Many server processes at once: eight streams of events on four releases
+// leave the same upload logs and status directories as the same events run
+// one after another.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "harness.h"
+
+namespace {
+
+using e2e::Release;
+using e2e::Site;
+using e2e::Words;
+
+constexpr int kFilesPerStream = 57;
+constexpr int kStreams = 8;
+constexpr int kReleases = 4;  // streams r and r + kReleases share release r
+const std::string kSfvCount = std::to_string(2 * kFilesPerStream);
+
+std::string ReleaseName(int stream) { return "Load.Release." + std::to_string(stream % kReleases); }
+std::string User(int stream) { return "user" + std::to_string(stream); }
+std::string FileName(int stream, int i) { return "s" + std::to_string(stream) + "f" + std::to_string(i) + ".r00"; }
+
+// One stream's events, as one FTP connection sends them: its user's uploads,
+// each checked against the .sfv, some failing and some deleted again. The
+// first stream of each release also uploads the .sfv. Returns the events sent.
+int RunStream(const Release& rel, int stream) {
+    int events = 0;
+    if (stream < kReleases) {
+        Words listed;
+        for (int i = 0; i < kFilesPerStream; ++i) {
+            listed.push_back(FileName(stream, i));
+            listed.push_back(FileName(stream + kReleases, i));
+        }
+        rel.WriteSfv("load.sfv", listed);
+        rel.Event("sfvuploaded", "load.sfv", {kSfvCount, "0"});
+        ++events;
+    }
+    for (int i = 0; i < kFilesPerStream; ++i) {
+        std::string name = FileName(stream, i);
+        Words args = {User(stream), "grp" + std::to_string(stream % 3), std::to_string(100 + i),
+                      std::to_string(1000 + 10 * i)};
+        bool bad = i % 7 == 3;
+        rel.Upload(name, args, bad);
+        Words checked = args;
+        checked.insert(checked.end(), {kSfvCount, std::to_string(i + 1)});
+        rel.Event(bad ? "sfvfailed" : "sfvsuccess", name, bad ? args : checked);
+        events += 2;
+        if (bad || i % 5 != 4) continue;
+        std::remove(rel.path(name).c_str());
+        rel.Event("filedeleted", name);
+        ++events;
+    }
+    return events;
+}
+
+// Every stream on its own thread, or one after another.
+int RunStreams(const Site& site, bool parallel) {
+    std::vector<Release> releases;
+    for (int r = 0; r < kReleases; ++r) releases.emplace_back(site, ReleaseName(r));
+    std::atomic<int> events{0};
+    std::vector<std::thread> threads;
+    for (int s = 0; s < kStreams; ++s) {
+        auto stream = [&, s] { events += RunStream(releases[s % kReleases], s); };
+        if (parallel)
+            threads.emplace_back(stream);
+        else
+            stream();
+    }
+    for (std::thread& t : threads) t.join();
+    return events;
+}
+
+// The log lines of one user, in their order in the log.
+Words LinesOf(const std::string& log, const std::string& user) {
+    Words lines;
+    for (size_t at = 0, end; (end = log.find('\n', at)) != std::string::npos; at = end + 1)
+        if (log.find("|" + user + "|", at) < end) lines.push_back(log.substr(at, end - at));
+    return lines;
+}
+
+// Occurrences of `needle` in all the texts.
+long Count(const Words& texts, const std::string& needle) {
+    long n = 0;
+    for (const std::string& t : texts)
+        for (size_t at = t.find(needle); at != std::string::npos; at = t.find(needle, at + 1)) ++n;
+    return n;
+}
+
+// A release's entries apart from those that tell the moment the .sfv came:
+// its progress directory and the markers of files deleted since.
+Words LastingEntries(const std::string& dir) {
+    Words entries = e2e::List(dir);
+    entries.erase(std::remove_if(entries.begin(), entries.end(),
+                                 [](const std::string& e) {
+                                     return e.find("% DONE]") != std::string::npos ||
+                                            e.find("-missing") != std::string::npos;
+                                 }),
+                  entries.end());
+    return entries;
+}
+
+TEST(Load, ParallelStreamsEndAsTheSameEventsRunOneByOne) {
+    Site site, replay;
+    auto started = std::chrono::steady_clock::now();
+    int events = RunStreams(site, /*parallel=*/true);
+    auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
+    ASSERT_EQ(RunStreams(replay, /*parallel=*/false), events);
+    std::printf("[  figures ] %d events in %d parallel streams on %d releases took %lld ms\n", events, kStreams,
+                kReleases, static_cast<long long>(elapsed.count()));
+
+    EXPECT_EQ(e2e::Joined(e2e::List(site.up())), e2e::Joined(e2e::List(replay.up())));
+    for (int r = 0; r < kReleases; ++r) {
+        SCOPED_TRACE(ReleaseName(r));
+        Release ours(site, ReleaseName(r)), theirs(replay, ReleaseName(r));
+        std::string log = ours.Log(), replayed = theirs.Log();
+        // Two users' uploads interleave in any order; each user's own stay in theirs.
+        EXPECT_EQ(Count({log}, "\n"), Count({replayed}, "\n"));
+        for (int s : {r, r + kReleases})
+            EXPECT_EQ(e2e::Joined(LinesOf(log, User(s))), e2e::Joined(LinesOf(replayed, User(s))));
+        Words entries = e2e::List(ours.path());
+        EXPECT_EQ(Count(entries, "% DONE]"), 1) << e2e::Joined(entries);
+        EXPECT_EQ(Count(entries, "[UP #"), 2) << e2e::Joined(entries);
+        EXPECT_EQ(e2e::Joined(LastingEntries(ours.path())), e2e::Joined(LastingEntries(theirs.path())));
+    }
+}
+
+}  // namespace
