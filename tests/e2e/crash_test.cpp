@@ -29,7 +29,8 @@ constexpr int kRecords = 500;
 constexpr int kKills = 200;
 constexpr int kSyscallStop = SIGTRAP | 0x80;
 
-// Starts the program stopped at its first instruction, traced by this process.
+// Starts the program stopped at its first instruction, traced by this
+// process; -1 when the system does not allow tracing.
 pid_t StartTraced(const Site& site, e2e::Words words) {
     words.insert(words.begin(), site.program());
     std::vector<char*> argv;
@@ -37,13 +38,13 @@ pid_t StartTraced(const Site& site, e2e::Words words) {
     argv.push_back(nullptr);
     pid_t pid = fork();
     if (pid == 0) {
-        ptrace(PTRACE_TRACEME, 0, nullptr, nullptr);
+        if (ptrace(PTRACE_TRACEME, 0, nullptr, nullptr) != 0) _exit(126);
         setenv("ASAN_OPTIONS", "detect_leaks=0", 1);  // LeakSanitizer cannot run under a tracer
         execv(argv[0], argv.data());
         _exit(127);
     }
     int status = 0;
-    waitpid(pid, &status, 0);
+    if (waitpid(pid, &status, 0) != pid || !WIFSTOPPED(status)) return -1;
     ptrace(PTRACE_SETOPTIONS, pid, nullptr, PTRACE_O_EXITKILL | PTRACE_O_TRACESYSGOOD);
     return pid;
 }
@@ -94,7 +95,9 @@ TEST(KilledMidSave, LeavesTheOldLogOrTheNewOneAndNothingElse) {
     // file's creation up to its rename over the log.
     e2e::WriteFile(logPath, oldLog);
     int firstInSave = 0, lastInSave = 0;
-    Outcome whole = Trace(StartTraced(site, upload), 0, [&](int stop) {
+    pid_t traced = StartTraced(site, upload);
+    ASSERT_GT(traced, 0) << "this system does not let a process trace its child";
+    Outcome whole = Trace(traced, 0, [&](int stop) {
         if (!tempExists()) return;
         if (!firstInSave) firstInSave = stop;
         lastInSave = stop;
@@ -117,7 +120,9 @@ TEST(KilledMidSave, LeavesTheOldLogOrTheNewOneAndNothingElse) {
         std::remove(tempPath.c_str());  // the count below is of this run's own temporary file
         int killAt = moment(random);
         bool tempAtKill = false;
-        Outcome run = Trace(StartTraced(site, upload), killAt, [&](int stop) {
+        traced = StartTraced(site, upload);
+        ASSERT_GT(traced, 0);
+        Outcome run = Trace(traced, killAt, [&](int stop) {
             if (stop == killAt) tempAtKill = tempExists();
         });
         ASSERT_TRUE(run.killed) << "the run ended after " << run.stops << " stops, before stop " << killAt;
