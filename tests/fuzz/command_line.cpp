@@ -1,0 +1,29 @@
+// The server's raw command line: any text must leave a table of at most
+// kArgSlots NUL-terminated words, none longer than kArgMaxLen, no quote kept.
+#include <cstring>
+#include <string>
+
+#include "fuzz_support.h"
+#include "main/run_state.h"
+#include "main/startup.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    SplitCommandLine(text.c_str());
+    FUZZ_CHECK(ArgCount >= 0 && ArgCount <= kArgSlots);
+    for (int i = 0; i < kArgSlots; ++i) {
+        const char* word = ArgTable[i];
+        size_t len = strnlen(word, sizeof ArgTable[i]);
+        FUZZ_CHECK(len <= static_cast<size_t>(kArgMaxLen));
+        FUZZ_CHECK(!std::strchr(word, '"'));
+        FUZZ_CHECK(i < ArgCount || (len == 0 && !ArgWasCut[i]));
+        FUZZ_CHECK(!ArgWasCut[i] || len == static_cast<size_t>(kArgMaxLen));
+    }
+    // The lock name of the last word: no separator survives, the suffix always does.
+    char name[kMutexNameMax + 1];
+    MakeMutexName(ArgCount > 0 ? ArgTable[ArgCount - 1] : "", name);
+    size_t len = std::strlen(name);
+    FUZZ_CHECK(len >= 6 && len <= static_cast<size_t>(kMutexNameMax));
+    FUZZ_CHECK(!std::strpbrk(name, "/\\") && std::strcmp(name + len - 6, "_MUTEX") == 0);
+    return 0;
+}
