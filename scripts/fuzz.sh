@@ -30,10 +30,13 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 echo "== fuzz: ${seconds}s per target =="
-CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCREVIK_FUZZ=ON -DCREVIK_TESTS=OFF >/dev/null
+CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCREVIK_FUZZ=ON -DCREVIK_TESTS=OFF \
+  >/dev/null
 cmake --build "$build" -j"$(nproc 2>/dev/null || echo 2)" >/dev/null
 
-work=$(mktemp -d)
+# The targets' own scratch directories go in here too (TMPDIR), so that a
+# crashed target leaves nothing behind.
+work=$(mktemp -d -p /dev/shm 2>/dev/null || mktemp -d)
 trap 'rm -rf "$work"' EXIT
 artifacts=$root/$build/artifacts
 rm -rf "$artifacts"
@@ -42,7 +45,7 @@ mkdir -p "$artifacts"
 run() {  # target; absolute paths throughout, as the targets change directory
   local t=$1 rc=0
   cp -r "$root/tests/fuzz/corpus/$t" "$work/$t"
-  "$root/$build/fuzz/fuzz_$t" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+  TMPDIR=$work "$root/$build/fuzz/fuzz_$t" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
     -artifact_prefix="$artifacts/$t-" "$work/$t" >"$work/$t.log" 2>&1 || rc=$?
   echo "$rc" >"$work/$t.rc"
 }
