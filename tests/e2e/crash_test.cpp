@@ -103,7 +103,7 @@ TEST(KilledMidSave, LeavesTheOldLogOrTheNewOneAndNothingElse) {
         lastInSave = stop;
     });
     ASSERT_EQ(whole.exitCode, 0);
-    ASSERT_EQ(e2e::ReadFile(logPath), newLog);
+    ASSERT_EQ(e2e::FileText(logPath), newLog);
     ASSERT_GT(firstInSave, 0) << "the save wrote no temporary file";
 
     // Kills from just before the temporary file exists to just after the rename.
@@ -126,7 +126,7 @@ TEST(KilledMidSave, LeavesTheOldLogOrTheNewOneAndNothingElse) {
             if (stop == killAt) tempAtKill = tempExists();
         });
         ASSERT_TRUE(run.killed) << "the run ended after " << run.stops << " stops, before stop " << killAt;
-        std::string log = e2e::ReadFile(logPath);
+        std::string log = e2e::FileText(logPath);
         ASSERT_TRUE(log == oldLog || log == newLog)
             << "a kill at stop " << killAt << " left a log of " << log.size() << " bytes (old " << oldLog.size()
             << ", new " << newLog.size() << ")";
@@ -145,7 +145,7 @@ TEST(KilledMidSave, LeavesTheOldLogOrTheNewOneAndNothingElse) {
     e2e::WriteFile(logPath, oldLog);
     e2e::WriteFile(tempPath, "a killed run's partial save");
     EXPECT_EQ(site.Run(upload), 0);
-    EXPECT_EQ(e2e::ReadFile(logPath), newLog);
+    EXPECT_EQ(e2e::FileText(logPath), newLog);
     EXPECT_FALSE(tempExists());
 }
 

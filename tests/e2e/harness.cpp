@@ -13,9 +13,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <random>
-#include <sstream>
 
 #include "sfv/crc32.h"
 
@@ -151,18 +149,7 @@ void Release::Event(const std::string& event, const std::string& name, const Wor
 }
 
 std::string Release::Log() const {
-    return Exists(dir_ + ".upChk.log") ? ReadFile(dir_ + ".upChk.log") : "<absent>";
-}
-
-void WriteFile(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
+    return FileText(dir_ + ".upChk.log");
 }
 
 bool Exists(const std::string& path) {

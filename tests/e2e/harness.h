@@ -8,12 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "../file_io.h"
+
 namespace e2e {
 
 using Words = std::vector<std::string>;
 
-void WriteFile(const std::string& path, const std::string& bytes);
-std::string ReadFile(const std::string& path);
+using test_files::FileText;  // "<absent>" without a readable file
+using test_files::WriteFile;
 bool Exists(const std::string& path);
 bool IsDir(const std::string& path);
 void MakeDirs(const std::string& path);

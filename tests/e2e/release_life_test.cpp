@@ -76,7 +76,7 @@ TEST(ReleaseLife, PlainReleaseFromFirstUploadToDeletedSfv) {
                 "a.r02", "a.r03", "race.txt", "rel.sfv");
     EXPECT_EQ(rel.Log(), logBefore);
     EXPECT_FALSE(Exists(site.up("[--INCOMPLETE--]-[Some.Release]")));
-    std::string report = e2e::ReadFile(rel.path("race.txt"));
+    std::string report = e2e::FileText(rel.path("race.txt"));
     for (const std::string& line :
          {InfoLine("Rel Name", "Some.Release"), InfoLine("Total", "4 files, 3400 KB, 425 KBps, 2 user(s), 2 group(s)"),
           InfoLine("Race win", "ann@flow (2 files, 2000 KB, 500 KB/s)"),

@@ -12,6 +12,7 @@
 #include <new>
 #include <string>
 
+#include "../file_io.h"
 #include "log/orvex_log.h"
 
 // abort() rather than return, so that libFuzzer keeps the input as a crash.
@@ -42,18 +43,7 @@ inline const char* ScratchDir() {
 
 inline void WriteFile(const char* name, const void* data, size_t size) {
     ScratchDir();
-    FILE* f = std::fopen(name, "wb");
-    FUZZ_CHECK(f && std::fwrite(data, 1, size, f) == size && std::fclose(f) == 0);
-}
-
-inline std::string ReadFile(const char* name) {
-    FILE* f = std::fopen(name, "rb");
-    if (!f) return "<absent>";
-    std::string bytes;
-    char buf[4096];
-    for (size_t got; (got = std::fread(buf, 1, sizeof buf, f)) > 0;) bytes.append(buf, got);
-    std::fclose(f);
-    return bytes;
+    FUZZ_CHECK(test_files::WriteFile(name, std::string(static_cast<const char*>(data), size)));
 }
 
 // As a new run finds it: no tables loaded.

@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::WriteFile("input.log", data, size);
     int32_t count = ReadAndSave("input.log", "first.log");
     FUZZ_CHECK(ReadAndSave("first.log", "second.log") == count);
-    const std::string first = fuzz::ReadFile("first.log"), second = fuzz::ReadFile("second.log");
+    const std::string first = test_files::FileText("first.log"), second = test_files::FileText("second.log");
     if (first != second) {
         std::fprintf(stderr, "first save:\n%s\nsecond save:\n%s\n", first.c_str(), second.c_str());
         FUZZ_CHECK(first == second);

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "../file_io.h"
 #include "config/ini_config.h"
 #include "log/orvex_log.h"
 #include "main/run_state.h"
@@ -32,23 +33,8 @@ inline std::string JoinPath(const std::string& dir, const std::string& name) {
     return dir + kPathSep + name;
 }
 
-inline bool WriteFile(const std::string& path, const std::string& bytes) {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    return std::fclose(f) == 0 && ok;
-}
-
-// The file's contents, or "<absent>" when there is no readable file.
-inline std::string FileText(const std::string& path) {
-    FILE* f = PlatFileReadable(path.c_str()) ? std::fopen(path.c_str(), "rb") : nullptr;
-    if (!f) return "<absent>";
-    std::string bytes;
-    char buf[4096];
-    for (size_t got; (got = std::fread(buf, 1, sizeof buf, f)) > 0;) bytes.append(buf, got);
-    std::fclose(f);
-    return bytes;
-}
+using test_files::FileText;
+using test_files::WriteFile;
 
 // Names in `dir` as the directory search returns them; directories end in '/'.
 inline std::vector<std::string> ListDir(const std::string& dir) {
