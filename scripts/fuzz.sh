@@ -15,18 +15,14 @@ seconds=${FUZZ_SECONDS:-60}
 parallel=${FUZZ_JOBS:-2}
 
 packages=(cmake make clang libclang-rt-14-dev)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
+source scripts/packages.sh
+mapfile -t missing < <(missing_packages "${packages[@]}")
 if [ ${#missing[@]} -gt 0 ]; then
   if [ "$(id -u)" -ne 0 ]; then
     echo "skipping the fuzz leg: missing packages ${missing[*]} (run as root to install them)"
     exit 0
   fi
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq "${missing[@]}" >/dev/null
+  install_packages "${missing[@]}"
 fi
 
 echo "== fuzz: ${seconds}s per target =="

@@ -10,10 +10,8 @@ cd "$(dirname "$0")/.."
 build=build-win32
 packages=(g++-mingw-w64-i686 wine wine32:i386 googletest cmake make file)
 
-installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
-
-missing=()
-for p in "${packages[@]}"; do installed "$p" || missing+=("$p"); done
+source scripts/packages.sh
+mapfile -t missing < <(missing_packages "${packages[@]}")
 if [ ${#missing[@]} -gt 0 ]; then
   if [ "$(id -u)" -ne 0 ]; then
     echo "skipping the Windows leg: missing packages ${missing[*]}; run as root to install them," \
@@ -21,10 +19,8 @@ if [ ${#missing[@]} -gt 0 ]; then
     exit 0
   fi
   echo "== windows: installing ${missing[*]} =="
-  export DEBIAN_FRONTEND=noninteractive
-  dpkg --add-architecture i386
-  apt-get update -qq
-  apt-get install -y -qq "${missing[@]}" >/dev/null
+  dpkg --add-architecture i386  # before the update that install_packages runs
+  install_packages "${missing[@]}"
 fi
 
 echo "== windows: cross build =="
