@@ -1,6 +1,8 @@
 #include "main/run_state.h"
 
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "util/util.h"
 
@@ -11,32 +13,6 @@ char ReleaseDir[kMaxPath];
 char EventFileName[kMaxPath];
 char UploadLogPath[kMaxPath];
 
-namespace {
-
-// Appends to the current word while it fits; words past the table are
-// counted but not stored.
-struct WordWriter {
-    int length = 0;
-    void Start() {
-        ++ArgCount;
-        length = 0;
-        if (Slot()) Slot()[0] = '\0';
-    }
-    void Put(char c) {
-        char* slot = Slot();
-        if (!slot) return;
-        if (length >= kArgMaxLen) {
-            ArgWasCut[ArgCount - 1] = true;
-            return;
-        }
-        slot[length++] = c;
-        slot[length] = '\0';
-    }
-    char* Slot() const { return ArgCount >= 1 && ArgCount <= kArgSlots ? ArgTable[ArgCount - 1] : nullptr; }
-};
-
-}  // namespace
-
 void ResetRunState() {
     std::memset(ArgTable, 0, sizeof ArgTable);
     ArgCount = 0;
@@ -44,9 +20,8 @@ void ResetRunState() {
     ReleaseDir[0] = EventFileName[0] = UploadLogPath[0] = '\0';
 }
 
-void SplitCommandLine(const char* text) {
-    ResetRunState();
-    WordWriter word;
+std::vector<std::string> SplitCommandWords(const char* text) {
+    std::vector<std::string> words;
     bool inWord = false;
     bool inQuotes = false;
     for (const char* p = text; *p; ++p) {
@@ -57,18 +32,25 @@ void SplitCommandLine(const char* text) {
             if (inQuotes) {
                 inWord = inQuotes = false;
             } else {
-                word.Start();
+                words.emplace_back();
                 inWord = inQuotes = true;
             }
         } else {
             if (!inWord) {
-                word.Start();
+                words.emplace_back();
                 inWord = true;
             }
-            word.Put(c);
+            words.back() += c;
         }
     }
-    if (ArgCount > kArgSlots) ArgCount = kArgSlots;
+    return words;
+}
+
+void SplitCommandLine(const char* text) {
+    std::vector<std::string> words = SplitCommandWords(text);
+    std::vector<const char*> argv;
+    for (const std::string& word : words) argv.push_back(word.c_str());
+    SetArgsFromVector(static_cast<int>(argv.size()), argv.data());
 }
 
 void SetArgsFromVector(int argc, const char* const* argv) {

@@ -4,6 +4,8 @@
 #define CREVIK_RUN_STATE_H
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -19,8 +21,9 @@ extern char EventFileName[kMaxPath];  // name and extension of word 2
 extern char UploadLogPath[kMaxPath];  // ReleaseDir + GENERAL/LOGFILE
 
 // Splits a raw command line: blanks and tabs separate, quotation marks group
-// and are never stored, there is no escape character. Words beyond the table
-// are dropped and long words are cut.
+// and are never stored, there is no escape character.
+std::vector<std::string> SplitCommandWords(const char* text);
+// The same words into the table: words beyond it are dropped and long words cut.
 void SplitCommandLine(const char* text);
 // The same table from an argument vector, word 0 first.
 void SetArgsFromVector(int argc, const char* const* argv);
