@@ -52,7 +52,7 @@ void MakeMutexName(const char* path, char out[kMutexNameMax + 1]) {
 bool AcquireRunMutex(const char* path) {
     char name[kMutexNameMax + 1];
     MakeMutexName(path, name);
-    RunMutex = PlatAcquireRunLock(name, kRunLockTimeoutMs);
+    RunMutex = PlatAcquireRunLock(path, name, kRunLockTimeoutMs);
     return RunMutex != nullptr;
 }
 

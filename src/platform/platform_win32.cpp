@@ -116,7 +116,7 @@ struct PlatRunLock {
     HANDLE mutex;
 };
 
-PlatRunLock* PlatAcquireRunLock(const char* name, unsigned timeoutMs) {
+PlatRunLock* PlatAcquireRunLock(const char*, const char* name, unsigned timeoutMs) {
     HANDLE mutex = CreateMutexA(nullptr, TRUE, name);
     if (!mutex) return Failed(nullptr);
     if (GetLastError() == ERROR_ALREADY_EXISTS) {
@@ -238,6 +238,8 @@ bool PlatCreateEmptyFile(const char* path) {
     return true;
 }
 
+bool PlatCreateDirLink(const char* path, const char*) { return PlatCreateDir(path); }
+
 void PlatSetHidden(const char* path, bool hidden) {
     SetFileAttributesA(path, hidden ? FILE_ATTRIBUTE_HIDDEN : FILE_ATTRIBUTE_NORMAL);
 }
@@ -267,6 +269,31 @@ PlatFile* PlatCreateTruncate(const char* path) {
         return nullptr;
     }
     return FromHandle(h);
+}
+
+FILE* PlatCreateStream(const char* path) { return std::fopen(path, "wb"); }
+
+namespace {
+
+// FILETIME counts 100 ns steps since 1601.
+double SecondsSince1970(const FILETIME& time) {
+    uint64_t ticks = (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+    return static_cast<double>(ticks) / 1e7 - 11644473600.0;
+}
+
+}  // namespace
+
+bool PlatStatFile(const char* path, PlatFileInfo* info) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data)) return Failed(false);
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        errno = EISDIR;
+        return false;
+    }
+    info->bytes = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    info->hasBirth = data.ftCreationTime.dwHighDateTime != 0 || data.ftCreationTime.dwLowDateTime != 0;
+    info->birthSeconds = info->hasBirth ? SecondsSince1970(data.ftCreationTime) : 0;
+    return true;
 }
 
 long PlatRead(PlatFile* file, void* buf, size_t len) {
@@ -306,6 +333,12 @@ bool PlatClose(PlatFile* file) {
 }
 
 // ---- time -------------------------------------------------------------------------
+
+double PlatWallSeconds() {
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    return SecondsSince1970(now);
+}
 
 PlatLocalTime PlatNow() {
     SYSTEMTIME local;

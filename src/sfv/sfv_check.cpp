@@ -105,7 +105,6 @@ void OrvexLog::MakeMissingFiles() {
         if (entry->good) continue;
         char marker[kMaxPath + 16];
         std::snprintf(marker, sizeof marker, "%s-missing", entry->name);
-        FILE* file = std::fopen(marker, "w");
-        if (file) std::fclose(file);
+        PlatCreateEmptyFile(marker);
     }
 }
