@@ -114,6 +114,59 @@ struct PlatLocalTime {
 PlatLocalTime PlatNow();
 double PlatWallSeconds();  // seconds since 1970, UTC, with the fraction
 
+// ---- watching directories (Linux) ------------------------------------------
+// The system reports changes inside watched directories. Where it cannot
+// (Windows), PlatOpenWatcher fails with ENOSYS.
+enum PlatChangeFlag : unsigned {
+    kChangeWritten = 1u << 0,    // a file open for writing was closed
+    kChangeMovedIn = 1u << 1,    // an entry was renamed into the directory
+    kChangeMovedOut = 1u << 2,   // an entry was renamed out of it
+    kChangeDeleted = 1u << 3,    // an entry was deleted
+    kChangeCreated = 1u << 4,    // an entry was created
+    kChangeIsDir = 1u << 5,      // the entry is a directory
+    kChangeWatchEnded = 1u << 6, // the directory is gone: its watch number is free again
+    kChangeOverflow = 1u << 7,   // changes were dropped; `watch` is -1
+};
+struct PlatChange {
+    int watch;
+    unsigned flags;     // PlatChangeFlag bits
+    unsigned cookie;    // the same in both halves of one rename
+    const char* name;   // entry name, "" for the directory itself; valid until the next read
+};
+struct PlatWatcher;
+// Opening one also catches SIGTERM and SIGINT (see PlatStopRequested) and
+// the end of child processes: each of them wakes PlatReadChanges.
+PlatWatcher* PlatOpenWatcher();
+void PlatCloseWatcher(PlatWatcher* watcher);
+// The directory's watch number (the same again for the same directory;
+// links are not followed), or -1 with errno: ENOSPC at the system's limit.
+int PlatAddWatch(PlatWatcher* watcher, const char* dir);
+void PlatRemoveWatch(PlatWatcher* watcher, int watch);
+// Waits at most timeoutMs (-1: no limit) and fills at most `max` changes.
+// Returns their count; 0 on a timeout or a wake-up, -1 on failure.
+int PlatReadChanges(PlatWatcher* watcher, PlatChange* out, int max, int timeoutMs);
+bool PlatStopRequested();
+
+// ---- child processes -------------------------------------------------------
+// Starts argv[0] (searched in PATH when it has no separator) in a process
+// group of its own, so that a signal to the starter's group does not cut it
+// short. Returns its id, or -1.
+long PlatStartProcess(const char* const* argv);
+// A child that has ended, 0 while none has, -1 when none is left.
+long PlatReapChild();
+
+// ---- file facts --------------------------------------------------------------
+constexpr int kOwnerNameMax = 32;  // NUL included
+// The entry itself, links not followed.
+bool PlatIsRegularFile(const char* path);
+bool PlatIsDirectory(const char* path);
+// Names of the file's owner and group from the system's user and group
+// lists, each "-" when it has none (or on Windows).
+void PlatOwnerNames(const char* path, char user[kOwnerNameMax], char group[kOwnerNameMax]);
+// True when some process holds the file open for writing. Known only where
+// the caller may take a lease on it (its owner, or root); false elsewhere.
+bool PlatOpenForWriting(const char* path);
+
 // ---- fault injection (tests only) ----------------------------------------
 // Makes the next call of one operation fail with the given errno, once.
 enum class PlatFault { None, Write, Close, Replace, CreateTruncate };
