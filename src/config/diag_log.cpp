@@ -7,7 +7,7 @@
 
 bool WriteDiagLog(const IniConfig& config, const char* format, ...) {
     static char buffer[kDiagMessageMax + 1];  // the path first, then the message
-    std::snprintf(buffer, sizeof buffer, "%sCrevik.log", config.configDir);
+    std::snprintf(buffer, sizeof buffer, "%s%s", config.configDir, kDiagLogName);
     FILE* file = std::fopen(buffer, "ab");
     if (!file) return false;
 

@@ -6,6 +6,7 @@
 #include "config/ini_config.h"
 
 constexpr int kDiagMessageMax = 511;
+constexpr const char* kDiagLogName = "Crevik.log";
 
 // True when the line was written.
 bool WriteDiagLog(const IniConfig& config, const char* format, ...)

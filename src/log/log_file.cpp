@@ -11,7 +11,6 @@ OrvexLog theLog;
 namespace {
 
 constexpr int kLogLineRead = 121;  // one read takes at most 120 characters
-constexpr const char* kTempSuffix = ".tmp";
 
 // Parses one piece of the log; false when a field is missing.
 bool ParseRecord(char* line, UploadRecord* record) {
@@ -114,7 +113,7 @@ bool OrvexLog::WriteLogFile() {
     // The new log is complete on disk before it replaces the old one, so a
     // run killed mid-save or a full disk never costs the release its log.
     char tempPath[kMaxPath + 8];
-    std::snprintf(tempPath, sizeof tempPath, "%s%s", logPath, kTempSuffix);
+    std::snprintf(tempPath, sizeof tempPath, "%s%s", logPath, kLogTempSuffix);
     static BlockWriter writer;
     writer.file = PlatCreateTruncate(tempPath);
     writer.ok = writer.file != nullptr;

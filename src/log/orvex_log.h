@@ -10,6 +10,8 @@
 #include "platform/platform.h"
 
 constexpr int kNameField = 32;  // user and group: 31 characters and a NUL
+constexpr const char* kDefaultLogName = ".upChk.log";  // GENERAL/LOGFILE
+constexpr const char* kLogTempSuffix = ".tmp";         // the new log, before it replaces the old
 
 struct UploadRecord {
     double key;  // FileKey of the file name: the record's identity

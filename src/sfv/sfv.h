@@ -7,6 +7,8 @@
 #include "sfv/crc32.h"
 
 constexpr const char* kAclFileName = ".brindlesrv.acl";
+constexpr const char* kMarkerSuffix = "-missing";  // "NAME-missing"
+constexpr const char* kBadSuffix = ".bad";         // "NAME.bad"
 
 // GENERAL/BAD's treatment of a file that failed its check: 1 sets it aside as
 // "NAME.bad" (an older one gives way), 2 deletes it, its ".bad" copy and its

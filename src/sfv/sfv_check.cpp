@@ -95,7 +95,7 @@ void OrvexLog::MakeMissingFiles() {
 
 void ApplyBadAction(const char* path) {
     char badPath[kJoinedPath + 8];
-    if (std::snprintf(badPath, sizeof badPath, "%s.bad", path) >= static_cast<int>(sizeof badPath)) return;
+    if (std::snprintf(badPath, sizeof badPath, "%s%s", path, kBadSuffix) >= static_cast<int>(sizeof badPath)) return;
     switch (theConfig.GetInt("GENERAL", "BAD", 1)) {
     case 1:
         // A rename never replaces, so an older ".bad" goes first.
@@ -119,12 +119,12 @@ void ApplyBadAction(const char* path) {
 
 void MakeMissingMarker(const char* name) {
     char marker[kMaxPath + 16];
-    std::snprintf(marker, sizeof marker, "%s-missing", name);
+    std::snprintf(marker, sizeof marker, "%s%s", name, kMarkerSuffix);
     PlatCreateEmptyFile(marker);
 }
 
 void DeleteMissingMarker(const char* name) {
     char marker[kMaxPath + 16];
-    std::snprintf(marker, sizeof marker, "%s-missing", name);
+    std::snprintf(marker, sizeof marker, "%s%s", name, kMarkerSuffix);
     PlatDeleteFile(marker);
 }

@@ -8,8 +8,6 @@
 
 namespace {
 
-constexpr const char* kDefaultParentA = "[--INCOMPLETE--]-[$dirname]";
-constexpr const char* kDefaultParentB = "[--INCOMPLETE--]-[$dirname-$sub]";
 constexpr int32_t kEntryIsFile = 1;
 constexpr int32_t kEntryIsLink = 3;  // a symbolic link where the system has them
 

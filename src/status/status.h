@@ -74,6 +74,11 @@ void RemoveReleaseStatus();
 // The release is no longer complete: its completion directory and race report go.
 void RemoveCompletion();
 
+// A name some status entry can have, whatever its figures: a progress,
+// completion or upload status directory, or an incomplete entry. Templates
+// of placeholders alone name nothing here, as they would claim every name.
+bool IsStatusEntryName(const char* name);
+
 // Deletes the release's "-missing" markers (MISSING 1) and ".bad" files (BAD 1).
 void CleanMarkers();
 

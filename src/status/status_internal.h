@@ -9,7 +9,10 @@ constexpr const char* kTemplate = "TEMPLATE";
 constexpr const char* kAnyValue = "*";  // a placeholder in a template's wildcard form
 constexpr int kValueMax = 255;
 constexpr const char* kDefaultIncomplete = "[$percent% DONE]-[$good of $sfv_count files checked]";
-constexpr const char* kDefaultComplete = "[100% COMPLETE]-[#$sfv_count@$total_size files at $avg_speed]";          // characters of a placeholder value
+constexpr const char* kDefaultComplete = "[100% COMPLETE]-[#$sfv_count@$total_size files at $avg_speed]";
+constexpr const char* kDefaultUpDir = "[UP #$upfiles@$size by $user@$group at $speed]";
+constexpr const char* kDefaultParentA = "[--INCOMPLETE--]-[$dirname]";
+constexpr const char* kDefaultParentB = "[--INCOMPLETE--]-[$dirname-$sub]";          // characters of a placeholder value
 
 // ExpandTemplate that tells whether the whole expansion fitted. A cut name
 // could stand for another entry, so callers refuse it.

@@ -2,10 +2,6 @@
 #include "log/orvex_log.h"
 #include "status/status_internal.h"
 
-namespace {
-constexpr const char* kDefaultUpDir = "[UP #$upfiles@$size by $user@$group at $speed]";
-}  // namespace
-
 void UpdateUpDir(const char* user, const char* group) {
     if (!user || !*user || theConfig.GetInt(kGeneral, "UP_DIR", 1) == 0) return;
     char count[kNameField], speed[kNameField], size[kNameField];
