@@ -1,0 +1,119 @@
+#include "watch/watch.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include "commands/commands.h"
+#include "config/diag_log.h"
+#include "config/ini_config.h"
+#include "release/release.h"
+#include "watch/watch_internal.h"
+
+namespace {
+
+constexpr int kRetryUnwatchedMs = 60000;
+// Stopping, the watcher still looks at the changes now and then while the
+// last runs finish, so that it can say how many it leaves undone.
+constexpr int kStoppingPollMs = 200;
+
+int Usage() {
+    std::fprintf(stderr, "usage: crevik watch [--rescan] <upload area>...\n");
+    return kExitTrouble;
+}
+
+// Every area as an absolute directory path ending in '/'.
+bool AddAreas(Tree& tree, int count, const char* const* words) {
+    for (int i = 0; i < count; ++i) {
+        char full[kMaxPath];
+        if (!PlatFullDirPath(words[i], full)) {
+            std::fprintf(stderr, "crevik watch: %s: %s\n", words[i], std::strerror(errno));
+            return false;
+        }
+        std::string area = full;
+        if (area.back() != '/') area += '/';
+        tree.areas.push_back(area);
+    }
+    return true;
+}
+
+// Waits for changes and runs them until a stop signal; then lets the
+// running runs finish. False when the system stopped reporting changes.
+bool WatchUntilStopped(Tree& tree, Runs& runs) {
+    auto lastRetry = std::chrono::steady_clock::now();
+    for (;;) {
+        ReapRuns(runs);
+        bool stopping = PlatStopRequested();
+        if (stopping && runs.running.empty()) break;
+        if (!stopping) StartRuns(runs);
+        int timeout = stopping ? kStoppingPollMs : tree.unwatched.empty() ? -1 : kRetryUnwatchedMs;
+        if (HandleChanges(tree, runs, timeout) < 0) {
+            Say("reading changes failed: %s", std::strerror(errno));
+            return false;
+        }
+        auto now = std::chrono::steady_clock::now();
+        if (!tree.unwatched.empty() && now - lastRetry >= std::chrono::milliseconds(kRetryUnwatchedMs)) {
+            RetryUnwatched(tree, runs);
+            lastRetry = now;
+        }
+    }
+    // Changes caused by the last runs, still unread, are counted as well.
+    while (HandleChanges(tree, runs, 0) > 0) {
+    }
+    return true;
+}
+
+}  // namespace
+
+void Say(const char* format, ...) {
+    char message[kDiagMessageMax + 1];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(message, sizeof message, format, args);
+    va_end(args);
+    std::fprintf(stderr, "crevik watch: %s\n", message);
+    WriteDiagLog(theConfig, "watch: %s", message);
+}
+
+int RunWatch(int argc, const char* const* argv) {
+    const char* word0 = ProgramWord();
+    bool rescan = argc > 0 && std::strcmp(argv[0], "--rescan") == 0;
+    if (rescan) {
+        --argc;
+        ++argv;
+    }
+    if (argc < 1 || argv[0][0] == '-') return Usage();
+    LoadProgramConfig(word0);
+
+    Tree tree{PlatOpenWatcher(), {}, {}, {}};
+    if (!tree.watcher) {
+        if (errno == ENOSYS)
+            std::fprintf(stderr, "crevik watch: watching needs Linux; on Windows the FTP server's own hooks run "
+                                 "crevik\n");
+        else
+            std::fprintf(stderr, "crevik watch: cannot watch: %s\n", std::strerror(errno));
+        return kExitTrouble;
+    }
+    Runs runs;
+    runs.self = word0;
+    if (!AddAreas(tree, argc, argv)) {
+        PlatCloseWatcher(tree.watcher);
+        return kExitTrouble;
+    }
+    for (const std::string& area : tree.areas) {
+        WatchTree(tree, runs, area, false);
+        if (rescan) QueueRun(runs, RunKind::Rescan, area);
+    }
+    std::fprintf(stderr, "crevik watch: watching %zu directories in %zu areas\n", tree.dirs.size(),
+                 tree.areas.size());
+
+    bool ok = WatchUntilStopped(tree, runs);
+    PlatCloseWatcher(tree.watcher);
+    size_t left = WaitingCount(runs);
+    std::fprintf(stderr, "crevik watch: stopped after %ld runs (%ld upload, %ld delete, %ld rescan), %zu not run%s\n",
+                 runs.started[0] + runs.started[1] + runs.started[2], runs.started[0], runs.started[1],
+                 runs.started[2], left, left ? "; start with --rescan to catch up" : "");
+    return ok ? kExitOk : kExitTrouble;
+}
