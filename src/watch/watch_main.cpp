@@ -106,8 +106,8 @@ int RunWatch(int argc, const char* const* argv) {
         WatchTree(tree, runs, area, false);
         if (rescan) QueueRun(runs, RunKind::Rescan, area);
     }
-    std::fprintf(stderr, "crevik watch: watching %zu directories in %zu areas\n", tree.dirs.size(),
-                 tree.areas.size());
+    std::fprintf(stderr, "crevik watch: watching %zu directories in %zu area%s\n", tree.dirs.size(),
+                 tree.areas.size(), tree.areas.size() == 1 ? "" : "s");
 
     bool ok = WatchUntilStopped(tree, runs);
     PlatCloseWatcher(tree.watcher);
