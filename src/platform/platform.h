@@ -150,7 +150,8 @@ bool PlatStopRequested();
 // ---- child processes -------------------------------------------------------
 // Starts argv[0] (searched in PATH when it has no separator) in a process
 // group of its own, so that a signal to the starter's group does not cut it
-// short. Returns its id, or -1.
+// short, with its standard output discarded (standard error stays). Returns
+// its id, or -1.
 long PlatStartProcess(const char* const* argv);
 // A child that has ended, 0 while none has, -1 when none is left.
 long PlatReapChild();

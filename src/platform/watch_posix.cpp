@@ -166,8 +166,12 @@ long PlatStartProcess(const char* const* argv) {
     posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK);
     posix_spawnattr_setpgroup(&attr, 0);
     posix_spawnattr_setsigmask(&attr, &none);
+    posix_spawn_file_actions_t files;
+    posix_spawn_file_actions_init(&files);
+    posix_spawn_file_actions_addopen(&files, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     pid_t pid;
-    int error = posix_spawnp(&pid, argv[0], nullptr, &attr, const_cast<char* const*>(argv), environ);
+    int error = posix_spawnp(&pid, argv[0], &files, &attr, const_cast<char* const*>(argv), environ);
+    posix_spawn_file_actions_destroy(&files);
     posix_spawnattr_destroy(&attr);
     if (error != 0) {
         errno = error;
