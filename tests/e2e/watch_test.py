@@ -1,0 +1,221 @@
+#!/usr/bin/env python3
+# crevik watch on an upload area fed by real writers: OpenSSH's internal-sftp
+# (configured by contrib/sshd-crevik.conf as it is, its @...@ words filled in)
+# driven by the sftp client, cp, mv and rsync. Runs are counted by the
+# watcher's own summary line, never timed.
+# Usage: watch_test.py CREVIK CONF. Exits 77 (skipped) without root or the tools.
+import os, re, shutil, signal, socket, subprocess, sys, tempfile, threading, time, zlib
+
+CREVIK, CONF = sys.argv[1:3]
+SSHD = '/usr/sbin/sshd'
+failures = []
+started = []  # every server and watcher, stopped by pid even when a check fails
+
+
+def check(ok, what):
+    if not ok:
+        failures.append(what)
+        print('FAIL:', what)
+
+
+def tree(path):  # sorted entries, directories with '/', measured speeds as '*'
+    names = [n + '/' * os.path.isdir(os.path.join(path, n)) for n in os.listdir(path)]
+    return sorted(re.sub(r' at [\d.]+[KMG]Bps\]', ' at *]', n) for n in names)
+
+
+def until(cond, what, seconds=60):  # waits for a state, not for a time
+    end = time.time() + seconds
+    while time.time() < end:
+        if cond():
+            return True
+        time.sleep(0.02)
+    check(False, 'never happened: ' + what)
+    return False
+
+
+def content(name, damaged=False):
+    data = bytearray((name.encode() * 3000)[:3000])
+    data[1500] ^= damaged
+    return bytes(data)
+
+
+def make_release(path, files, damaged=()):  # files first, then the .sfv
+    os.makedirs(path, exist_ok=True)
+    for f in files:
+        open(os.path.join(path, f), 'wb').write(content(f, f in damaged))
+    open(os.path.join(path, 'rel.sfv'), 'wb').write(b''.join(b'%s %08X\r\n' % (f.encode(), zlib.crc32(content(f))) for f in files))
+
+
+def records(release):  # {name-less key: (user, group, status)} of the upload log, checking every line's form
+    text = open(os.path.join(release, '.upChk.log')).read()
+    lines = text.splitlines()
+    check(all(re.fullmatch(r'\d+\|[^|]+\|[^|]+\|\d+\|\d+\|[NSF]', l) for l in lines) and text.endswith('\n'), 'torn log ' + release)
+    return [tuple(l.split('|')[i] for i in (1, 2, 5)) for l in lines]
+
+
+def complete(release, count):
+    return ('[100%% COMPLETE]-[#%d@%dKB files at *]/' % (count, 3 * count)) in tree(release)
+
+
+class Watcher:  # crevik watch in the foreground, stopped by its pid
+    def __init__(self, area, *options):
+        self.err = tempfile.TemporaryFile('w+')
+        self.proc = subprocess.Popen([CREVIK, 'watch', *options, area], stderr=self.err)
+        started.append(self.proc)
+        until(lambda: 'watching' in self.stderr(), 'the watcher watches')
+
+    def stderr(self):
+        self.err.seek(0)
+        return self.err.read()
+
+    def stop(self, runs=None):  # -> (upload, delete, rescan, not run) counts of its summary
+        self.proc.send_signal(signal.SIGTERM)
+        try:
+            code = self.proc.wait(30)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+            code = 'none within 30 s'
+        check(code == 0, 'watcher exit status %s' % code)
+        m = re.search(r'stopped after \d+ runs \((\d+) upload, (\d+) delete, (\d+) rescan\), (\d+) not run', self.stderr())
+        counts = tuple(map(int, m.groups())) if m else self.stderr()
+        check(runs is None or counts == runs, 'runs %s, expected %s' % (counts, runs))
+        return counts
+
+
+class Sshd:  # sshd in the foreground, stopped by its pid
+    def __init__(self, root, jail):
+        s = socket.socket()
+        s.bind(('127.0.0.1', 0))
+        self.port, self.dir = s.getsockname()[1], root + '/sshd'
+        s.close()
+        os.makedirs(self.dir + '/keys')
+        os.makedirs('/run/sshd', exist_ok=True)  # its privilege separation directory
+        for key in ('ssh_host_ed25519_key', 'client'):
+            subprocess.run(['ssh-keygen', '-q', '-t', 'ed25519', '-N', '', '-f', self.dir + '/' + key], check=True)
+        shutil.copy(self.dir + '/client.pub', self.dir + '/keys/root')
+        text = open(CONF).read()
+        for k, v in (('@ADDRESS@', '127.0.0.1'), ('@PORT@', str(self.port)), ('@ROOT@', self.dir), ('@WHO@', 'User root'), ('@JAIL@', jail)):
+            text = text.replace(k, v)
+        open(self.dir + '/sshd_config', 'w').write(text)
+        self.proc = subprocess.Popen([SSHD, '-D', '-e', '-f', self.dir + '/sshd_config'], stderr=open(self.dir + '/stderr', 'w'))
+        started.append(self.proc)
+        until(lambda: self.sftp('pwd', quiet=True), 'sshd answers')
+
+    def sftp(self, *commands, quiet=False):
+        r = subprocess.run(['sftp', '-b', '-', '-i', self.dir + '/client', '-P', str(self.port), '-o', 'BatchMode=yes',
+                            '-o', 'StrictHostKeyChecking=no', '-o', 'UserKnownHostsFile=/dev/null', '-o', 'LogLevel=ERROR',
+                            'root@127.0.0.1'], input='\n'.join(commands) + '\n', capture_output=True, text=True)
+        quiet or check(r.returncode == 0, 'sftp %s: %s' % (commands, r.stderr))
+        return r.returncode == 0
+
+
+def sftp_release(root, up):  # a release over SFTP: one damaged file put again, a rm and a put
+    sshd, w = Sshd(root, root + '/jail'), Watcher(up)
+    local, rel = root + '/local', up + '/Sftp.Rel'
+    make_release(local, ['a.r00', 'a.r01', 'a.r02'], damaged=['a.r01'])
+    sshd.sftp('mkdir /up/Sftp.Rel', 'cd /up/Sftp.Rel', 'lcd ' + local, 'put rel.sfv', 'put a.r00', 'put a.r01', 'put a.r02')
+    until(lambda: {'a.r01.bad', 'a.r01-missing'} <= set(tree(rel)), 'the damaged file set aside')
+    open(local + '/a.r01', 'wb').write(content('a.r01'))
+    sshd.sftp('put %s/a.r01 /up/Sftp.Rel/a.r01' % local)
+    until(lambda: complete(rel, 3), 'the SFTP release completes')
+    check(tree(rel) == ['.upChk.log', '[100% COMPLETE]-[#3@9KB files at *]/', '[UP #4@10KB by root@root at *]/', 'a.r00', 'a.r01',
+                        'a.r02', 'race.txt', 'rel.sfv'], 'SFTP release: %s' % tree(rel))
+    check(sorted(records(rel)) == [('root', 'root', 'N')] + [('root', 'root', 'S')] * 3, 'SFTP records %s' % records(rel))
+    sshd.sftp('rm /up/Sftp.Rel/a.r02')
+    until(lambda: {'a.r02-missing', '[66% DONE]-[2 of 3 files checked]/'} <= set(tree(rel)) and 'race.txt' not in tree(rel)
+          and '[--INCOMPLETE--]-[Sftp.Rel]' in tree(up), 'the rm reopens the release')
+    sshd.sftp('put %s/a.r02 /up/Sftp.Rel/a.r02' % local)
+    until(lambda: complete(rel, 3) and 'race.txt' in tree(rel) and 'a.r02-missing' not in tree(rel), 'the put completes it again')
+    # One run per put and rm: markers, .bad copies, the log, status entries and the report started none.
+    w.stop(runs=(6, 1, 0, 0))
+    sshd.proc.terminate()
+    sshd.proc.wait(30)
+
+
+def other_writers(root, up):  # cp, mv of a whole release, rsync, and two uploaders at once
+    w = Watcher(up)
+    stage = root + '/stage'
+    files = ['b.r%02d' % i for i in range(6)]
+    for name in ('Cp.Rel', 'Mv.Rel', 'Rsync.Rel'):
+        make_release(stage + '/' + name, files)
+    subprocess.run(['cp', '-r', stage + '/Cp.Rel', up], check=True)
+    subprocess.run(['mv', stage + '/Mv.Rel', up], check=True)
+    subprocess.run(['rsync', '-a', stage + '/Rsync.Rel', up], check=True)  # each file a temporary name, then renamed
+    many = ['p%02d.r00' % i for i in range(40)]
+    for name, uid in (('Par.A', 65534), ('Par.B', 4242)):  # nobody/nogroup, and an id with no name at all
+        make_release(stage + '/' + name, many)
+        os.makedirs(up + '/' + name)
+        os.chmod(up + '/' + name, 0o777)
+    cps = [subprocess.Popen(['setpriv', '--reuid=%d' % uid, '--regid=%d' % uid, '--clear-groups', 'cp', '-r', stage + '/' + name + '/.',
+                             up + '/' + name]) for name, uid in (('Par.A', 65534), ('Par.B', 4242))]
+    [p.wait() for p in cps]
+    for name, count in (('Cp.Rel', 6), ('Mv.Rel', 6), ('Rsync.Rel', 6), ('Par.A', 40), ('Par.B', 40)):
+        until(lambda: complete(up + '/' + name, count), name + ' completes')
+        check(len(records(up + '/' + name)) == count + 1, '%s: %d records' % (name, len(records(up + '/' + name))))
+    check(set(records(up + '/Par.A')) == {('nobody', 'nogroup', 'S'), ('nobody', 'nogroup', 'N')}, 'owner names')
+    check(set(records(up + '/Par.B')) == {('-', '-', 'S'), ('-', '-', 'N')}, 'owners without a name')
+    check(w.stop()[3] == 0, 'runs left undone')
+
+
+def catch_up(root, up):  # changes the watcher never saw: while it was down, and lost in a queue overflow
+    rel = up + '/Cp.Rel'
+    os.remove(rel + '/b.r01')
+    subprocess.run(['cp', '-r', root + '/stage/Cp.Rel', up + '/Late.Rel'], check=True)
+    flood = up + '/flood'
+    os.mkdir(flood)
+    w = Watcher(up, '--rescan')
+    until(lambda: 'b.r01-missing' in tree(rel) and '[--INCOMPLETE--]-[Cp.Rel]' in tree(up) and complete(up + '/Late.Rel', 6),
+          'the rescan at start catches up')
+    limit = int(open('/proc/sys/fs/inotify/max_queued_events').read())
+    w.proc.send_signal(signal.SIGSTOP)
+    for i in range(limit // 2 + 100):  # a created and a closed change each, of markers: no run
+        open('%s/%d-missing' % (flood, i), 'w').close()
+    shutil.copy(root + '/stage/Cp.Rel/b.r01', rel)
+    w.proc.send_signal(signal.SIGCONT)
+    until(lambda: 'overflowed' in w.stderr(), 'the overflow is reported')
+    until(lambda: complete(rel, 6), 'the rescan after an overflow catches up')
+    w.stop()
+
+
+def stop_while_busy(root, up):  # SIGTERM while files pour in: exit 0, the log whole
+    many = ['s%03d.r00' % i for i in range(300)]
+    make_release(root + '/stage/Busy.Rel', many)
+    os.mkdir(up + '/Busy.Rel')
+    w = Watcher(up)
+    cp = subprocess.Popen(['cp', '-r', root + '/stage/Busy.Rel/.', up + '/Busy.Rel'])
+    until(lambda: os.path.exists(up + '/Busy.Rel/.upChk.log') and open(up + '/Busy.Rel/.upChk.log').read().count('\n') > 20,
+          'runs under way')
+    w.stop()
+    cp.wait()
+    records(up + '/Busy.Rel')
+    check(not os.path.exists(up + '/Busy.Rel/.upChk.log.tmp'), 'a temporary log is left')
+
+
+def main():
+    global CREVIK
+    if os.geteuid() != 0 or not all(map(shutil.which, (SSHD, 'sftp', 'ssh-keygen', 'rsync', 'setpriv'))):
+        print('skipped: needs root, sshd, sftp, ssh-keygen, rsync and setpriv')
+        return 77
+    # sshd locks users into a directory whose every parent only root may change: not under /tmp.
+    root = tempfile.mkdtemp(prefix='crevik-watch-', dir='/run')
+    os.chmod(root, 0o755)
+    try:
+        os.makedirs(root + '/bin')
+        os.symlink(os.path.abspath(CREVIK), root + '/bin/crevik')
+        open(root + '/bin/Crevik.ini', 'w').write('[GENERAL]\nMESSAGE=race.txt\n')
+        CREVIK = root + '/bin/crevik'
+        up = root + '/jail/up'
+        os.makedirs(up)
+        for phase in (sftp_release, other_writers, catch_up, stop_while_busy):
+            phase(root, up)
+    finally:
+        for proc in started:
+            if proc.poll() is None:
+                proc.kill()
+                proc.wait()
+        shutil.rmtree(root, ignore_errors=True)
+    print('%d failures' % len(failures))
+    return 1 if failures else 0
+
+
+sys.exit(main())
