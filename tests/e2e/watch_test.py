@@ -4,7 +4,7 @@
 # driven by the sftp client, cp, mv and rsync. Runs are counted by the
 # watcher's own summary line, never timed.
 # Usage: watch_test.py CREVIK CONF. Exits 77 (skipped) without root or the tools.
-import os, re, shutil, signal, socket, subprocess, sys, tempfile, threading, time, zlib
+import fcntl, os, re, shutil, signal, socket, subprocess, sys, tempfile, threading, time, zlib
 
 CREVIK, CONF = sys.argv[1:3]
 SSHD = '/usr/sbin/sshd'
@@ -51,6 +51,17 @@ def records(release):  # {name-less key: (user, group, status)} of the upload lo
     lines = text.splitlines()
     check(all(re.fullmatch(r'\d+\|[^|]+\|[^|]+\|\d+\|\d+\|[NSF]', l) for l in lines) and text.endswith('\n'), 'torn log ' + release)
     return [tuple(l.split('|')[i] for i in (1, 2, 5)) for l in lines]
+
+
+def runs_under_way(path):  # process ids of upload and delete runs on files below path
+    found = []
+    for pid in filter(str.isdigit, os.listdir('/proc')):
+        try:
+            words = open('/proc/%s/cmdline' % pid, 'rb').read().split(b'\0')
+        except OSError:
+            continue
+        found += [pid] * (len(words) > 2 and words[1] in (b'upload', b'delete') and words[2].startswith(path.encode()))
+    return found
 
 
 def complete(release, count):
@@ -150,8 +161,9 @@ def other_writers(root, up):  # cp, mv of a whole release, rsync, and two upload
                              up + '/' + name]) for name, uid in (('Par.A', 65534), ('Par.B', 4242))]
     [p.wait() for p in cps]
     for name, count in (('Cp.Rel', 6), ('Mv.Rel', 6), ('Rsync.Rel', 6), ('Par.A', 40), ('Par.B', 40)):
-        until(lambda: complete(up + '/' + name, count), name + ' completes')
-        check(len(records(up + '/' + name)) == count + 1, '%s: %d records' % (name, len(records(up + '/' + name))))
+        # The .sfv's own record may come after the files it completed.
+        until(lambda: complete(up + '/' + name, count) and len(records(up + '/' + name)) == count + 1,
+              '%s completes with a record of every file' % name)
     check(set(records(up + '/Par.A')) == {('nobody', 'nogroup', 'S'), ('nobody', 'nogroup', 'N')}, 'owner names')
     check(set(records(up + '/Par.B')) == {('-', '-', 'S'), ('-', '-', 'N')}, 'owners without a name')
     check(w.stop()[3] == 0, 'runs left undone')
@@ -177,18 +189,27 @@ def catch_up(root, up):  # changes the watcher never saw: while it was down, and
     w.stop()
 
 
-def stop_while_busy(root, up):  # SIGTERM while files pour in: exit 0, the log whole
-    many = ['s%03d.r00' % i for i in range(300)]
-    make_release(root + '/stage/Busy.Rel', many)
-    os.mkdir(up + '/Busy.Rel')
+def stop_while_busy(root, up):  # SIGTERM while files pour in: the runs finish first, exit 0, the log whole
+    rel = up + '/Busy.Rel'
+    make_release(root + '/stage/Busy.Rel', ['s%03d.r00' % i for i in range(300)])
+    os.mkdir(rel)
     w = Watcher(up)
-    cp = subprocess.Popen(['cp', '-r', root + '/stage/Busy.Rel/.', up + '/Busy.Rel'])
-    until(lambda: os.path.exists(up + '/Busy.Rel/.upChk.log') and open(up + '/Busy.Rel/.upChk.log').read().count('\n') > 20,
-          'runs under way')
+    cp = subprocess.Popen(['cp', '-r', root + '/stage/Busy.Rel/.', rel])
+    until(lambda: os.path.exists(rel + '/.upChk.log') and open(rel + '/.upChk.log').read().count('\n') > 20, 'runs under way')
+    lock = os.open(rel, os.O_RDONLY)
+    fcntl.flock(lock, fcntl.LOCK_EX)  # the release's run lock: the next run waits for it
+    until(lambda: runs_under_way(rel), 'a run waits for the lock')
+    w.proc.send_signal(signal.SIGTERM)
+    try:
+        w.proc.wait(2)  # a watcher that leaves now leaves its run behind
+    except subprocess.TimeoutExpired:
+        pass
+    check(w.proc.poll() is None or not runs_under_way(rel), 'the watcher left before its runs')
+    os.close(lock)
     w.stop()
     cp.wait()
-    records(up + '/Busy.Rel')
-    check(not os.path.exists(up + '/Busy.Rel/.upChk.log.tmp'), 'a temporary log is left')
+    records(rel)
+    check(not os.path.exists(rel + '/.upChk.log.tmp'), 'a temporary log is left')
 
 
 def main():
