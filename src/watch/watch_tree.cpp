@@ -1,6 +1,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "sfv/sfv.h"
 #include "watch/watch_internal.h"
 
 namespace {
@@ -91,7 +92,7 @@ int HandleChange(Tree& tree, Runs& runs, const Change& change, const Change* nex
     if (change.flags & kChangeIsDir) return HandleDirChange(tree, runs, change, next, path + "/");
     if (IsOwnFileName(change.name.c_str())) return 1;
     // A failed file set aside as NAME.bad is crevik's own rename.
-    if (next && IsRenamePair(change, *next) && next->watch == change.watch && next->name == change.name + ".bad")
+    if (next && IsRenamePair(change, *next) && next->watch == change.watch && next->name == change.name + kBadSuffix)
         return 2;
     if (change.flags & (kChangeWritten | kChangeMovedIn)) QueueRun(runs, RunKind::Upload, path);
     if (change.flags & (kChangeMovedOut | kChangeDeleted)) {
@@ -115,6 +116,10 @@ void WatchTree(Tree& tree, Runs& runs, const std::string& dir, bool newFiles) {
     // Watched first, listed second: what arrives in between is seen twice at
     // worst, never missed.
     int watch = PlatAddWatch(tree.watcher, dir.c_str());
+    if (watch < 0 && (errno == ENOENT || errno == ENOTDIR)) {
+        tree.unwatched.erase(dir);  // gone already: nothing to watch, nothing missed
+        return;
+    }
     if (watch < 0) {
         CannotWatch(tree, dir, errno);
         if (newFiles) QueueRun(runs, RunKind::Rescan, dir);
@@ -158,6 +163,8 @@ void RetryUnwatched(Tree& tree, Runs& runs) {
     std::set<std::string> retry = tree.unwatched;
     for (const std::string& dir : retry) {
         WatchTree(tree, runs, dir, false);
-        if (!tree.unwatched.count(dir)) QueueRun(runs, RunKind::Rescan, dir);
+        if (tree.unwatched.count(dir) || !PlatIsDirectory(dir.c_str())) continue;
+        Say("watching %s now; rescanning it", dir.c_str());
+        QueueRun(runs, RunKind::Rescan, dir);
     }
 }
