@@ -8,4 +8,12 @@
 
 constexpr const char* kAclFileName = ".brindlesrv.acl";
 
+// The .sfv of a directory ("" or a path ending in the separator): the first
+// name ending in ".sfv" in the search's name order. False when there is none.
+bool FindSfvName(const char* dir, char name[kMaxPath]);
+
+// Appends the entries of a .sfv file to `entries` (SfvEntry elements), in
+// file order. False when the path is no readable file.
+bool ReadSfvEntries(const char* path, OrderedList* entries);
+
 #endif
