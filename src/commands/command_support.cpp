@@ -23,6 +23,14 @@ void ClearProgressLine() {
     progress.drawn = false;
 }
 
+void DrawProgressLine() {
+    double seconds = (PlatClockMs() - progress.startMs) / 1000.0;
+    double mbps = seconds > 0 ? static_cast<double>(progress.bytes) / (1024.0 * 1024.0) / seconds : 0.0;
+    std::fprintf(stderr, "\r\033[K%d of %d files, %.1f MB/s", progress.done, progress.total, mbps);
+    std::fflush(stderr);
+    progress.drawn = true;
+}
+
 bool IsSep(char c) { return c == '/' || c == '\\'; }
 
 }  // namespace
@@ -90,17 +98,13 @@ void ProgressBegin(int32_t total) {
     progress.active = PlatStderrIsTerminal();
     progress.total = total;
     progress.startMs = PlatClockMs();
+    if (progress.active) DrawProgressLine();
 }
 
 void ProgressStep(uint64_t bytes) {
     ++progress.done;
     progress.bytes += bytes;
-    if (!progress.active) return;
-    double seconds = (PlatClockMs() - progress.startMs) / 1000.0;
-    double mbps = seconds > 0 ? static_cast<double>(progress.bytes) / (1024.0 * 1024.0) / seconds : 0.0;
-    std::fprintf(stderr, "\r\033[K%d of %d files, %.1f MB/s", progress.done, progress.total, mbps);
-    std::fflush(stderr);
-    progress.drawn = true;
+    if (progress.active) DrawProgressLine();
 }
 
 void ProgressEnd() {

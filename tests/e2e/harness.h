@@ -36,9 +36,15 @@ public:
     void SetConfig(const std::string& iniText) const;
     // Starts the program with these words after its name, without waiting;
     // Wait() gives its exit status (-1 when it did not exit normally).
-    long Start(const Words& words) const;
+    // `capture` sends its standard output and error to the site's files.
+    long Start(const Words& words, bool capture = false) const;
     static int Wait(long pid);
     int Run(const Words& words) const { return Wait(Start(words)); }
+    struct Output {
+        int status;
+        std::string out, err;
+    };
+    Output Capture(const Words& words) const;  // one run, waited for
     const std::string& program() const { return program_; }
 
 private:
@@ -55,7 +61,9 @@ public:
     std::string path(const std::string& name = "") const { return dir_ + name; }
     // Writes the .sfv listing these files, whose contents are made up here.
     void WriteSfv(const std::string& sfvName, const Words& files) const;
-    // Puts a file's content in place (damaged when asked) and reports the upload.
+    // Puts a file's content in place, damaged when asked, as a copy by hand would.
+    void Put(const std::string& name, bool corrupt = false) const;
+    // The same, and reports the upload.
     void Upload(const std::string& name, const Words& args, bool corrupt = false) const;
     // Sends an event on a file of the release; the program must exit with 0.
     void Event(const std::string& event, const std::string& name, const Words& args = {}) const;
