@@ -44,6 +44,12 @@ bool IsReleaseSubDir(const char* name);
 // ends in the separator; true when the path is a release sub-directory.
 bool SplitReleasePath(const char* path, char parent[kMaxPath], char dirname[kMaxPath], char sub[kMaxPath]);
 void UpdateIncompleteLink(const char* sfvCount, const char* good, const char* percent, bool remove);
+// The wildcard form (a bare name) of the incomplete entry of the release
+// directory `releaseDir` (ending in the separator), and the directory it lies in.
+bool IncompleteEntryForm(const char* releaseDir, char parent[kMaxPath], char form[kMaxPath]);
+// The wildcard form that every name the A template (or B, for `isSub`) can
+// give matches. False when it would match any name at all.
+bool AnyIncompleteEntryForm(bool isSub, char form[kMaxPath]);
 
 // ---- search and delete ----
 class DirFinder {
