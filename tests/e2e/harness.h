@@ -65,6 +65,7 @@ public:
     void Put(const std::string& name, bool corrupt = false) const;
     // The same, and reports the upload.
     void Upload(const std::string& name, const Words& args, bool corrupt = false) const;
+    void Put(const std::string& name, bool corrupt = false) const;  // the content only
     // Sends an event on a file of the release; the program must exit with 0.
     void Event(const std::string& event, const std::string& name, const Words& args = {}) const;
     std::string Log() const;  // "<absent>" without a log file

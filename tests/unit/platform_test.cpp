@@ -52,21 +52,25 @@ TEST_F(PlatformEntries, FilesAndDirectoriesAreNotMistakenForEachOther) {
 // A second holder in the same process is refused until the first lets go;
 // on Windows a mutex is recursive within its owning thread, so this is POSIX only.
 TEST(RunLockTimeout, AWaitEndsAfterItsTimeAndTheLockIsThenFree) {
-    const std::string name = "crevik-test-" + std::to_string(std::random_device{}());
-    PlatRunLock* first = PlatAcquireRunLock(name.c_str(), 0);
+    const std::string dir = testing::TempDir() + "crevik-lock-" + std::to_string(std::random_device{}());
+    const std::string otherDir = dir + "-other";
+    ASSERT_TRUE(PlatCreateDir(dir.c_str()) && PlatCreateDir(otherDir.c_str()));
+    PlatRunLock* first = PlatAcquireRunLock(dir.c_str(), "a", 0);
     ASSERT_NE(first, nullptr);
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(PlatAcquireRunLock(name.c_str(), 150), nullptr);
+    EXPECT_EQ(PlatAcquireRunLock((dir + "/./").c_str(), "b", 150), nullptr);  // another spelling, the same lock
     const auto waited = std::chrono::steady_clock::now() - start;
     EXPECT_GE(waited, std::chrono::milliseconds(150));
     EXPECT_LT(waited, std::chrono::seconds(3));
-    PlatRunLock* other = PlatAcquireRunLock((name + "-other").c_str(), 0);  // another name, another lock
+    PlatRunLock* other = PlatAcquireRunLock(otherDir.c_str(), "a", 0);  // another directory, another lock
     EXPECT_NE(other, nullptr);
     PlatReleaseRunLock(first);
-    PlatRunLock* again = PlatAcquireRunLock(name.c_str(), 0);
+    PlatRunLock* again = PlatAcquireRunLock(dir.c_str(), "a", 0);
     EXPECT_NE(again, nullptr);
     PlatReleaseRunLock(again);
     PlatReleaseRunLock(other);
+    PlatRemoveDir(dir.c_str());
+    PlatRemoveDir(otherDir.c_str());
 }
 #endif
 
