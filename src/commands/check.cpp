@@ -1,24 +1,24 @@
 // crevik check <dir or .sfv file>...: verifies the files a .sfv lists against
 // the files beside it. Reads only: no log, no marker, no status entry.
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 #include "commands/command_support.h"
 #include "commands/commands.h"
 #include "log/ordered_list.h"
+#include "release/release.h"
 #include "sfv/sfv.h"
 #include "util/util.h"
 
 namespace {
 
-// Room for the release directory and a listed name without cutting.
-constexpr size_t kListedPath = 2 * kMaxPath;
-
-FileVerdict VerdictOf(const char* path, const SfvEntry& entry, uint64_t* bytes) {
-    *bytes = 0;
-    if (!PlatPathExists(path)) return FileVerdict::Missing;
-    uint32_t crc = FileCrc32(path, bytes);
-    return FileExists(path) && static_cast<double>(crc) == entry.crc ? FileVerdict::Ok : FileVerdict::Bad;
+// By the listed name, in the release directory that is the working directory.
+FileVerdict VerdictOf(const SfvEntry& entry, uint64_t* bytes) {
+    PlatFileInfo info;
+    *bytes = PlatStatFile(entry.name, &info) ? info.bytes : 0;
+    if (!PlatPathExists(entry.name)) return FileVerdict::Missing;
+    return ListedFileIsGood(entry) ? FileVerdict::Ok : FileVerdict::Bad;
 }
 
 // The .sfv and the directory of its files named by one argument; false (with
@@ -46,30 +46,35 @@ bool LocateSfv(const char* arg, char dir[kMaxPath], char sfvPath[kMaxPath]) {
     return true;
 }
 
+// Lists the verdicts of one release whose .sfv entries are read; the
+// working directory is the release's meanwhile.
+ReleaseTally CheckListed(OrderedList* entries) {
+    ReleaseTally tally = {};
+    ProgressBegin(entries->Count());
+    for (void* e = entries->First(); e; e = entries->Next()) {
+        const SfvEntry& entry = *static_cast<const SfvEntry*>(e);
+        uint64_t bytes = 0;
+        ReportVerdict(VerdictOf(entry, &bytes), entry.name, &tally);
+        ProgressStep(bytes);
+    }
+    ProgressEnd();
+    return tally;
+}
+
 int CheckOne(const char* arg) {
-    char dir[kMaxPath], sfvPath[kMaxPath];
+    char dir[kMaxPath], sfvPath[kMaxPath], full[kMaxPath], before[kMaxPath];
     if (!LocateSfv(arg, dir, sfvPath)) return kExitTrouble;
     OrderedList entries(sizeof(SfvEntry), CompareSfvKeys);
     if (!ReadSfvEntries(sfvPath, &entries)) return Trouble(sfvPath, "cannot read the .sfv");
     if (entries.Count() == 0) return Trouble(sfvPath, "the .sfv lists no file");
+    if (!PlatFullDirPath(*dir ? dir : ".", full) || !PlatCurrentDir(before) || !PlatChangeDir(full))
+        return Trouble(arg, std::strerror(errno));
 
-    ReleaseTally tally = {};
-    ProgressBegin(entries.Count());
-    for (void* e = entries.First(); e; e = entries.Next()) {
-        const SfvEntry& entry = *static_cast<const SfvEntry*>(e);
-        char path[kListedPath];
-        std::snprintf(path, sizeof path, "%s%s", dir, entry.name);
-        uint64_t bytes = 0;
-        ReportVerdict(VerdictOf(path, entry, &bytes), entry.name, &tally);
-        ProgressStep(bytes);
-    }
-    ProgressEnd();
-    // "." or a relative path says little: the label comes from the full path.
-    char full[kMaxPath], fullDir[kMaxPath], label[kMaxPath];
-    if (PlatFullPath(*dir ? dir : ".", full) && DirPrefix(full, fullDir))
-        ReleaseLabel(fullDir, label);
-    else
-        ReleaseLabel(dir, label);
+    ReleaseTally tally = CheckListed(&entries);
+    PlatChangeDir(before);
+    char prefix[kMaxPath], label[kMaxPath];
+    if (!DirPrefix(full, prefix)) return kExitTrouble;
+    ReleaseLabel(prefix, label);
     ReportSummary(label, tally);
     return TallyStatus(tally);
 }
@@ -81,6 +86,7 @@ int RunCheck(int argc, const char* const* argv) {
         std::fputs("usage: crevik check <dir or .sfv file>...\n", stderr);
         return kExitTrouble;
     }
+    LoadProgramConfig(ProgramWord());  // EXTRA_SUB_DIRS names the release sub-directories
     int status = kExitOk;
     for (int i = 0; i < argc; ++i) {
         int one = CheckOne(argv[i]);

@@ -14,6 +14,7 @@ struct CommandRoute {
 
 const CommandRoute kCommands[] = {
     {"check", RunCheck},
+    {"cleanup", RunCleanup},
 };
 
 }  // namespace

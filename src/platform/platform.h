@@ -118,9 +118,6 @@ double PlatWallSeconds();  // seconds since 1970, UTC, with the fraction
 // What a name is, the name itself and never a link's target.
 enum class PlatEntryKind { None, File, Dir, Link, Other };
 PlatEntryKind PlatEntryKindOf(const char* path);
-// The absolute form of a path that exists, "." and ".." resolved; false when
-// it does not exist or does not fit.
-bool PlatFullPath(const char* path, char out[kMaxPath]);
 // Standard error is an interactive terminal (a console on Windows).
 bool PlatStderrIsTerminal();
 // Milliseconds of a clock that never goes back; only differences mean anything.

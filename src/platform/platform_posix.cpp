@@ -371,16 +371,6 @@ PlatEntryKind PlatEntryKindOf(const char* path) {
     return PlatEntryKind::Other;
 }
 
-bool PlatFullPath(const char* path, char out[kMaxPath]) {
-    char* full = realpath(path, nullptr);
-    if (!full) return false;
-    bool fits = std::strlen(full) < static_cast<size_t>(kMaxPath);
-    if (fits) std::strcpy(out, full);
-    std::free(full);
-    if (!fits) errno = ENAMETOOLONG;
-    return fits;
-}
-
 bool PlatStderrIsTerminal() { return isatty(STDERR_FILENO) == 1; }
 
 double PlatClockMs() {

@@ -367,16 +367,6 @@ PlatEntryKind PlatEntryKindOf(const char* path) {
     return PlatEntryKind::File;
 }
 
-bool PlatFullPath(const char* path, char out[kMaxPath]) {
-    DWORD len = GetFullPathNameA(path, kMaxPath, out, nullptr);
-    if (len == 0) return Failed(false);
-    if (len >= static_cast<DWORD>(kMaxPath)) {
-        errno = ENAMETOOLONG;
-        return false;
-    }
-    return PlatPathExists(out) ? true : Failed(false);
-}
-
 bool PlatStderrIsTerminal() {
     DWORD mode = 0;
     return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;

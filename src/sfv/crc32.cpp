@@ -143,19 +143,15 @@ uint32_t Crc32UpdateTable(uint32_t previous, const void* buf, size_t len) {
     return Run(Crc32RegTable, previous, buf, len);
 }
 
-uint32_t FileCrc32(const char* path, uint64_t* bytesRead) {
+uint32_t FileCrc32(const char* path) {
     uint32_t crc = Crc32Update(0, nullptr, 0);
-    uint64_t total = 0;
-    if (bytesRead) *bytesRead = 0;
     PlatFile* file = PlatOpenSequential(path);
     if (!file) return 0;
     for (;;) {
         long got = PlatRead(file, gFileBlock, sizeof gFileBlock);
         if (got <= 0) break;
         crc = Crc32Update(crc, gFileBlock, static_cast<size_t>(got));
-        total += static_cast<uint64_t>(got);
     }
-    if (bytesRead) *bytesRead = total;
     PlatClose(file);
     return crc;
 }

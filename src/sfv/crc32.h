@@ -22,8 +22,7 @@ uint32_t Crc32Update(uint32_t previous, const void* buf, size_t len);
 // CRC-32 of the whole file; 0 when it cannot be opened (absent, a directory,
 // locked by a writer). A read that fails part-way returns the CRC of the
 // bytes before it. Not reentrant: every call shares one block buffer.
-// `bytesRead`, when given, receives the number of bytes the CRC covers.
-uint32_t FileCrc32(const char* path, uint64_t* bytesRead = nullptr);
+uint32_t FileCrc32(const char* path);
 
 // Bytes FileCrc32 asks for per read; 1 MiB reads from the page cache measured
 // faster than 256 or 512 KiB ones.
