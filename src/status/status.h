@@ -36,7 +36,12 @@ const char* MakeProgressBar(int32_t percent, char blank, char fill);
 void UpdateProgressDir(const char* sfvCount, const char* good, const char* percent, bool complete);
 
 // ---- upload status directory of one user ----
+// The user of records nobody reported (a rescan found the file): such
+// records count everywhere but get no upload status directory.
+constexpr const char* kUnknownUploader = "-";
 void UpdateUpDir(const char* user, const char* group);
+// Removes the upload status directories of users without records in theLog.
+void RemoveStaleUpDirs();
 
 // ---- incomplete entries in the parent directory ----
 bool IsReleaseSubDir(const char* name);
