@@ -11,6 +11,7 @@
 // ---- the commands (argv: the words after the command word) ----
 int RunCheck(int argc, const char* const* argv);
 int RunCleanup(int argc, const char* const* argv);
+int RunRescan(int argc, const char* const* argv);
 
 // Word 0 of the command line: Crevik.ini lies beside the program.
 const char* ProgramWord();

@@ -15,6 +15,7 @@ struct CommandRoute {
 const CommandRoute kCommands[] = {
     {"check", RunCheck},
     {"cleanup", RunCleanup},
+    {"rescan", RunRescan},
 };
 
 }  // namespace
