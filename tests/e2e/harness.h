@@ -61,9 +61,7 @@ public:
     std::string path(const std::string& name = "") const { return dir_ + name; }
     // Writes the .sfv listing these files, whose contents are made up here.
     void WriteSfv(const std::string& sfvName, const Words& files) const;
-    // Puts a file's content in place, damaged when asked, as a copy by hand would.
-    void Put(const std::string& name, bool corrupt = false) const;
-    // The same, and reports the upload.
+    // Puts a file's content in place (damaged when asked) and reports the upload.
     void Upload(const std::string& name, const Words& args, bool corrupt = false) const;
     void Put(const std::string& name, bool corrupt = false) const;  // the content only
     // Sends an event on a file of the release; the program must exit with 0.

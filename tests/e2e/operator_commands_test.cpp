@@ -6,6 +6,7 @@
 #include <string>
 
 #include "harness.h"
+#include "log/orvex_log.h"
 
 namespace {
 
@@ -14,6 +15,17 @@ using e2e::Release;
 using e2e::Site;
 using e2e::Words;
 namespace fs = std::filesystem;
+
+std::string Line(const std::string& file, const std::string& rest) {
+    return std::to_string(FileKey(file.c_str())) + "|" + rest + "\n";
+}
+
+// The race report without its one line that tells the time.
+std::string Report(const Release& rel) {
+    std::string text = e2e::FileText(rel.path("race.txt"));
+    size_t end = text.find("| Race end");
+    return end == std::string::npos ? text : text.erase(end, text.find('\n', end) - end);
+}
 
 // Every entry below a directory with its contents: any change shows.
 std::string Snapshot(const std::string& dir) {
@@ -62,6 +74,77 @@ TEST(OperatorCommands, CheckReadsSfvsOfOtherToolsAndChangesNothing) {
     EXPECT_EQ(out.out, "OK       x.r00\nOK       x r01\nOther.Release/CD1: 2 files, 2 ok, 0 bad, 0 missing\n");
     EXPECT_EQ(out.status, 0);
 #endif
+}
+
+TEST(OperatorCommands, RescanRebuildsWhatTheEventsWouldHaveLeft) {
+    Site site;
+    site.SetConfig("[GENERAL]\nMESSAGE=race.txt\n");
+    const Words files = {"a.r00", "a.r01", "a.r02"};
+    const Words joe = {"joe", "crew", "300", "400"}, ann = {"ann", "flow", "500", "600"};
+    Release events(site, "events/Some.Release"), lost(site, "lost/Some.Release");
+    events.WriteSfv("rel.sfv", files);
+    events.Event("sfvuploaded", "rel.sfv", {"3", "0"});
+    for (size_t i = 0; i < files.size(); ++i) {
+        Words who = i == 1 ? ann : joe;
+        events.Upload(files[i], who);
+        who.insert(who.end(), {"3", std::to_string(i + 1)});
+        events.Event("sfvsuccess", files[i], who);
+    }
+    events.Event("sfvcomplete", "rel.sfv");
+    lost.WriteSfv("rel.sfv", files);
+    for (size_t i = 0; i < files.size(); ++i) lost.Upload(files[i], i == 1 ? ann : joe);  // no verdict arrived
+
+    Site::Output out = site.Capture({"rescan", lost.path()});
+    EXPECT_EQ(out.out, "OK       a.r00\nOK       a.r01\nOK       a.r02\nSome.Release: 3 files, 3 ok, 0 bad, 0 missing\n");
+    EXPECT_EQ(out.status, 0);
+    EXPECT_EQ(lost.Log(), events.Log());
+    EXPECT_EQ(e2e::List(lost.path()), e2e::List(events.path()));
+    EXPECT_EQ(Report(lost), Report(events));
+    EXPECT_EQ(e2e::List(site.up("lost")), Words{"Some.Release/"});
+
+    // By hand: one file damaged, one deleted. Set aside, marked, reopened, twice alike.
+    lost.Put("a.r01", /*corrupt=*/true);
+    std::remove(lost.path("a.r02").c_str());
+    out = site.Capture({"rescan", lost.path()});
+    EXPECT_EQ(out.out, "OK       a.r00\nBAD      a.r01\nMISSING  a.r02\nSome.Release: 3 files, 1 ok, 1 bad, 1 missing\n");
+    EXPECT_EQ(out.status, 1);
+    EXPECT_EQ(lost.Log(), Line("a.r00", "joe|crew|400|300|S") + Line("a.r01", "ann|flow|600|500|F"));
+    EXPECT_TREE(lost.path(), ".upChk.log", "[33% DONE]-[1 of 3 files checked]/",
+                "[UP #1@400KB by joe@crew at 300KBps]/", "[UP #1@600KB by ann@flow at 500KBps]/", "a.r00",
+                "a.r01-missing", "a.r01.bad", "a.r02-missing", "rel.sfv");
+    EXPECT_EQ(e2e::List(site.up("lost")), (Words{"Some.Release/", "[--INCOMPLETE--]-[Some.Release]"}));
+    std::string before = Snapshot(site.up());
+    EXPECT_EQ(site.Capture({"rescan", lost.path()}).out, out.out);
+    EXPECT_EQ(Snapshot(site.up()), before);
+
+    // Copied in by hand: nobody's uploads, which complete the release.
+    lost.Put("a.r01");
+    lost.Put("a.r02");
+    EXPECT_EQ(site.Capture({"rescan", lost.path()}).status, 0);
+    EXPECT_EQ(lost.Log(), Line("a.r00", "joe|crew|400|300|S") + Line("a.r01", "ann|flow|600|500|S") +
+                              Line("a.r02", "-|-|4|0|S"));
+    EXPECT_TREE(lost.path(), ".upChk.log", "[100% COMPLETE]-[#3@1004KB files at 0KBps]/",
+                "[UP #1@400KB by joe@crew at 300KBps]/", "[UP #1@600KB by ann@flow at 500KBps]/", "a.r00", "a.r01",
+                "a.r02", "race.txt", "rel.sfv");
+
+    // No event at all, CD1 and CD2 below one release: -r finds both; every uploader is "-".
+    for (const char* cd : {"bare/Multi/CD1", "bare/Multi/CD2"}) {
+        Release disc(site, cd);
+        disc.WriteSfv("cd.sfv", {"x.r00", "x.r01"});
+        disc.Put("x.r00");
+        disc.Put("x.r01");
+    }
+    out = site.Capture({"RESCAN", "-r", site.up("bare"), site.up("nowhere")});
+    EXPECT_EQ(out.out, "OK       x.r00\nOK       x.r01\nMulti/CD1: 2 files, 2 ok, 0 bad, 0 missing\n"
+                       "OK       x.r00\nOK       x.r01\nMulti/CD2: 2 files, 2 ok, 0 bad, 0 missing\n");
+    EXPECT_EQ(out.err, "crevik: " + site.up("nowhere") + ": no such directory\n");
+    EXPECT_EQ(out.status, 2);
+    Release cd1(site, "bare/Multi/CD1");
+    EXPECT_EQ(cd1.Log(), Line("x.r00", "-|-|4|0|S") + Line("x.r01", "-|-|4|0|S"));
+    EXPECT_TREE(cd1.path(), ".upChk.log", "[100% COMPLETE]-[#2@8KB files at 0KBps]/", "cd.sfv", "race.txt", "x.r00",
+                "x.r01");
+    EXPECT_NE(Report(cd1).find("01. -@-"), std::string::npos) << Report(cd1);
+    EXPECT_EQ(site.Capture({"rescan", site.up("bare")}).status, 2);  // no .sfv there
 }
 
 }  // namespace
