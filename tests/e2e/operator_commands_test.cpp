@@ -147,4 +147,64 @@ TEST(OperatorCommands, RescanRebuildsWhatTheEventsWouldHaveLeft) {
     EXPECT_EQ(site.Capture({"rescan", site.up("bare")}).status, 2);  // no .sfv there
 }
 
+TEST(OperatorCommands, CleanupRemovesOnlyStaleIncompleteEntries) {
+    Site site;
+    auto entry = [&](const std::string& release) { return site.up("[--INCOMPLETE--]-[" + release + "]"); };
+    auto open = [&](const std::string& dir, bool complete) {  // by events, which make the entry
+        Release rel(site, dir);
+        rel.WriteSfv("rel.sfv", {"a.r00", "a.r01"});
+        rel.Event("upload", "rel.sfv", {"joe", "crew", "1"});
+        for (const char* name : {"a.r00", "a.r01"}) {
+            if (!complete && std::string(name) == "a.r01") break;
+            rel.Put(name);
+            rel.Event("upload", name, {"joe", "crew", "10"});
+        }
+    };
+    open("Live", false);
+    open("Multi/CD1", false);
+    open("Done", true);
+    open("Multi/CD2", true);
+    open("Deleted", false);
+    open("Moved", false);
+    ASSERT_FALSE(Exists(entry("Done")));
+    for (const char* stale : {"Done", "Multi-CD2", "NoSfv"}) e2e::WriteFile(entry(stale), "");
+    e2e::MakeDirs(site.up("NoSfv"));
+    fs::remove_all(site.up("Deleted"));
+    fs::rename(site.up("Moved"), site.up("Moved.Elsewhere"));
+    e2e::WriteFile(entry("Notes"), "someone's text");  // not what a run leaves
+    e2e::MakeDirs(entry("Box") + "/inside");
+    e2e::MakeDirs(entry("Empty.Gone"));
+    e2e::WriteFile(site.up("readme.txt"), "");
+    Words stale = {"[--INCOMPLETE--]-[Deleted]", "[--INCOMPLETE--]-[Done]", "[--INCOMPLETE--]-[Empty.Gone]",
+                   "[--INCOMPLETE--]-[Moved]", "[--INCOMPLETE--]-[Multi-CD2]", "[--INCOMPLETE--]-[NoSfv]"};
+#ifndef _WIN32
+    // A link whose release is gone: the link goes, never what it points to.
+    e2e::MakeDirs(site.up("../kept/Linked"));
+    e2e::WriteFile(site.up("../kept/Linked/a.r00"), "data");
+    fs::create_directory_symlink("../kept/Linked", entry("Linked"));
+    stale.insert(stale.begin() + 3, "[--INCOMPLETE--]-[Linked]");
+#endif
+    std::string before = Snapshot(site.up());
+
+    Site::Output out = site.Capture({"cleanup", "--dry-run", site.up()});
+    std::string expected;
+    for (const std::string& name : stale) expected += "STALE    " + name + "\n";
+    EXPECT_EQ(out.out, expected);
+    EXPECT_EQ(out.status, 0);
+    EXPECT_EQ(Snapshot(site.up()), before);
+
+    out = site.Capture({"Cleanup", site.up(), site.up("nowhere")});
+    for (std::string::size_type at = 0; (at = expected.find("STALE    ", at)) != std::string::npos;)
+        expected.replace(at, 9, "REMOVED  ");
+    EXPECT_EQ(out.out, expected);
+    EXPECT_EQ(out.err, "crevik: " + site.up("nowhere") + ": no such directory\n");
+    EXPECT_EQ(out.status, 2);
+    EXPECT_TREE(site.up(), "Done/", "Live/", "Moved.Elsewhere/", "Multi/", "NoSfv/", "[--INCOMPLETE--]-[Box]/",
+                "[--INCOMPLETE--]-[Live]", "[--INCOMPLETE--]-[Multi-CD1]", "[--INCOMPLETE--]-[Notes]", "readme.txt");
+#ifndef _WIN32
+    EXPECT_EQ(e2e::FileText(site.up("../kept/Linked/a.r00")), "data");
+#endif
+    EXPECT_EQ(site.Capture({"cleanup", site.up()}).out, "");
+}
+
 }  // namespace
