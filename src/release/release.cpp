@@ -123,6 +123,17 @@ void CompleteRelease() {
     MakeMessageFile();
 }
 
+void RefreshCompletion() {
+    if (!IsComplete(CountRelease())) return;
+    theLog.CalcRaceInfo();
+    char files[16], name[kMaxPath];
+    FormatCount(theLog.GetRaceFiles(), files);
+    CompletionDirName(files, name);
+    if (PlatPathExists(name)) return;
+    RemoveCompletion();
+    CompleteRelease();
+}
+
 void SettleRelease(bool wasComplete) {
     ReleaseCounts counts = CountRelease();
     if (counts.files == 0) return;

@@ -34,6 +34,8 @@ const char* MakeProgressBar(int32_t percent, char blank, char fill);
 
 // ---- progress and completion directory ----
 void UpdateProgressDir(const char* sfvCount, const char* good, const char* percent, bool complete);
+// The completion directory's name for theLog's race figures (CalcRaceInfo first).
+void CompletionDirName(const char* sfvCount, char out[kMaxPath]);
 
 // ---- upload status directory of one user ----
 // The user of records nobody reported (a rescan found the file): such
