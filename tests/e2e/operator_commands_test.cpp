@@ -1,9 +1,12 @@
 // The operator commands on the built program: check, cleanup and rescan.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "harness.h"
 #include "log/orvex_log.h"
@@ -206,5 +209,55 @@ TEST(OperatorCommands, CleanupRemovesOnlyStaleIncompleteEntries) {
 #endif
     EXPECT_EQ(site.Capture({"cleanup", site.up()}).out, "");
 }
+
+#ifndef _WIN32
+// Rescans in a loop while four streams upload into the same release: the run
+// lock keeps every record, and a record a rescan made for a file whose event
+// had not come yet gives way to the uploader's.
+TEST(OperatorCommands, RescanAmidFourUploadStreamsLosesNothing) {
+    constexpr int kStreams = 4, kFiles = 12;
+    Site site;
+    Release rel(site, "Busy"), stage(site, "stage");
+    auto file = [](int s, int i) { return "s" + std::to_string(s) + "f" + std::to_string(i) + ".r00"; };
+    Words listed;
+    for (int s = 0; s < kStreams; ++s)
+        for (int i = 0; i < kFiles; ++i) listed.push_back(file(s, i));
+    rel.WriteSfv("busy.sfv", listed);
+    rel.Event("upload", "busy.sfv", {"user0", "grp", "1"});
+
+    std::atomic<int> running{kStreams};
+    std::atomic<int> rescans{0};
+    std::vector<std::thread> streams;
+    for (int s = 0; s < kStreams; ++s)
+        streams.emplace_back([&, s] {
+            for (int i = 0; i < kFiles; ++i) {  // stored under a hidden name, then renamed, as HiddenStores does
+                stage.Put(file(s, i));
+                fs::rename(stage.path(file(s, i)), rel.path(file(s, i)));
+                rel.Event("upload", file(s, i), {"user" + std::to_string(s), "grp", std::to_string(100 + i)});
+            }
+            --running;
+        });
+    while (running > 0) {
+        EXPECT_LE(site.Capture({"rescan", rel.path()}).status, 1);
+        ++rescans;
+    }
+    for (std::thread& t : streams) t.join();
+    std::printf("[  figures ] %d rescans during %d uploads\n", rescans.load(), kStreams * kFiles);
+
+    std::string expected = Line("busy.sfv", "user0|grp|1|1|N");
+    std::string log = rel.Log();
+    for (int s = 0; s < kStreams; ++s)
+        for (int i = 0; i < kFiles; ++i) {
+            std::string line = Line(file(s, i), "user" + std::to_string(s) + "|grp|4|" + std::to_string(100 + i) + "|S");
+            EXPECT_NE(log.find(line), std::string::npos) << line;
+            expected += line;
+        }
+    EXPECT_EQ(log.size(), expected.size()) << log;
+    EXPECT_TRUE(Exists(rel.path("[100% COMPLETE]-[#48@192KB files at 105KBps]"))) << e2e::Joined(e2e::List(rel.path()));
+    std::string before = Snapshot(site.up());
+    EXPECT_EQ(site.Capture({"rescan", rel.path()}).status, 0);
+    EXPECT_EQ(Snapshot(site.up()), before);
+}
+#endif
 
 }  // namespace
