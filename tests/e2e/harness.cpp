@@ -71,6 +71,11 @@ Site::Output Site::Capture(const Words& words) const {
     result.status = Wait(Start(words, true));
     result.out = FileText(root_ + "/stdout.txt");
     result.err = FileText(root_ + "/stderr.txt");
+#ifdef _WIN32
+    // Windows programs end their printed lines the Windows way.
+    for (std::string* text : {&result.out, &result.err})
+        for (size_t at; (at = text->find("\r\n")) != std::string::npos;) text->erase(at, 1);
+#endif
     return result;
 }
 

@@ -44,7 +44,7 @@ public:
         int status;
         std::string out, err;
     };
-    Output Capture(const Words& words) const;  // one run, waited for
+    Output Capture(const Words& words) const;  // one run, waited for; lines end in "\n"
     const std::string& program() const { return program_; }
 
 private:
