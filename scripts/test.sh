@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake make g++ libgtest-dev)
+packages=(cmake make g++ libgtest-dev cksfv)  # cksfv writes .sfv files for the check test
 source scripts/packages.sh
 mapfile -t missing < <(missing_packages "${packages[@]}")
 if [ ${#missing[@]} -gt 0 ]; then
