@@ -45,13 +45,8 @@ void SettleMarkers() {
 }  // namespace
 
 bool ReleaseHasSfv() {
-    char pattern[kMaxPath + 8];
-    std::snprintf(pattern, sizeof pattern, "%s*.sfv", ReleaseDir);
-    PlatFindEntry match;
-    PlatFind* find = PlatFindFirst(pattern, &match);
-    if (!find) return false;
-    PlatFindClose(find);
-    return true;
+    char name[kMaxPath];
+    return FindSfvName(ReleaseDir, name);
 }
 
 ReleaseCounts CountRelease() {
