@@ -54,8 +54,8 @@ bool ListNames(const char* dir, std::vector<std::string>* names) {
 }
 
 bool Join(const char* dir, const std::string& name, char out[kMaxPath], bool asDir) {
-    int len = std::snprintf(out, kMaxPath, "%s%s%s", dir, name.c_str(), asDir ? "/" : "");
-    if (asDir) out[len - 1] = kPathSep;
+    const char sep[2] = {asDir ? kPathSep : '\0', '\0'};
+    int len = std::snprintf(out, kMaxPath, "%s%s%s", dir, name.c_str(), sep);
     return len > 0 && len < kMaxPath;
 }
 
@@ -96,21 +96,13 @@ bool LooksLikeEntry(const char* path, PlatEntryKind kind) {
 
 enum class Judgement { Stale, Live, Unknown };
 
-// Under the release's run lock, so that no event moves it on meanwhile.
-Judgement JudgeRelease(const std::string& dir) {
-    if (!EnterRelease(dir.c_str())) {
-        Trouble(dir.c_str(), std::strerror(errno));
-        return Judgement::Unknown;
-    }
-    Judgement verdict = Judgement::Stale;
+// The release entered: stale when it has no .sfv or is complete.
+Judgement JudgeEntered() {
     if (!theLog.ReadLogFile(UploadLogPath)) {
         Trouble(UploadLogPath, "cannot read the upload log");
-        verdict = Judgement::Unknown;
-    } else if (ReleaseHasSfv() && !IsComplete(CountRelease())) {
-        verdict = Judgement::Live;
+        return Judgement::Unknown;
     }
-    LeaveRelease();
-    return verdict;
+    return ReleaseHasSfv() && !IsComplete(CountRelease()) ? Judgement::Live : Judgement::Stale;
 }
 
 void RemoveEntry(Sweep* sweep, const std::string& name, PlatEntryKind kind) {
@@ -136,13 +128,27 @@ void SweepEntry(Sweep* sweep, const std::string& name) {
     if (!Join(sweep->dir, name, path, false)) return;
     PlatEntryKind kind = PlatEntryKindOf(path);
     if (!LooksLikeEntry(path, kind)) return;
-    for (const Claimant& claimant : sweep->claimants) {
-        if (!PlatWildcardMatch(claimant.form.c_str(), name.c_str())) continue;
-        Judgement judgement = JudgeRelease(claimant.dir);
+    std::vector<const Claimant*> claimants;
+    for (const Claimant& claimant : sweep->claimants)
+        if (PlatWildcardMatch(claimant.form.c_str(), name.c_str())) claimants.push_back(&claimant);
+    if (claimants.empty()) {
+        RemoveEntry(sweep, name, kind);
+        return;
+    }
+    // Judged under each claiming release's run lock, and removed under the
+    // last one's, so that no event reopens the release in between.
+    for (size_t i = 0; i < claimants.size(); ++i) {
+        const char* dir = claimants[i]->dir.c_str();
+        if (!EnterRelease(dir)) {
+            sweep->status = Trouble(dir, std::strerror(errno));
+            return;
+        }
+        Judgement judgement = JudgeEntered();
+        if (judgement == Judgement::Stale && i + 1 == claimants.size()) RemoveEntry(sweep, name, kind);
+        LeaveRelease();
         if (judgement == Judgement::Unknown) sweep->status = kExitTrouble;
         if (judgement != Judgement::Stale) return;
     }
-    RemoveEntry(sweep, name, kind);
 }
 
 int CleanDirectory(const char* arg, bool dryRun) {
