@@ -7,6 +7,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(cmake make g++ libgtest-dev cksfv)  # cksfv writes .sfv files for the check test
+# As root also the proftpd test's server and client (it skips without root);
+# no other FTP server, as Debian's FTP servers conflict with each other.
+if [ "$(id -u)" -eq 0 ]; then packages+=(proftpd-core python3); fi
 source scripts/packages.sh
 mapfile -t missing < <(missing_packages "${packages[@]}")
 if [ ${#missing[@]} -gt 0 ]; then
