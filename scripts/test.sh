@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake make g++ libgtest-dev)
+packages=(cmake make g++ libgtest-dev cksfv)  # cksfv writes .sfv files for the check test
 # As root also the servers and clients of the proftpd and watch tests (they
 # skip without root); no other FTP server, as Debian's FTP servers conflict
 # with each other.

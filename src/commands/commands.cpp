@@ -1,5 +1,6 @@
 #include "commands/commands.h"
 
+#include "commands/command_support.h"
 #include "util/util.h"
 #include "watch/watch.h"
 
@@ -14,6 +15,9 @@ struct CommandRoute {
 
 const CommandRoute kCommands[] = {
     {"watch", RunWatch},
+    {"check", RunCheck},
+    {"cleanup", RunCleanup},
+    {"rescan", RunRescan},
 };
 
 }  // namespace

@@ -10,7 +10,5 @@ constexpr int kExitTrouble = 2;  // something could not be done
 // True when word 1 names an operator command (any letter case); *status is
 // then its exit status. Event words and anything else return false.
 bool RunOperatorCommand(int argc, const char* const* argv, int* status);
-// Word 0 of the command line: Crevik.ini lies beside the program.
-const char* ProgramWord();
 
 #endif

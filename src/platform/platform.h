@@ -114,6 +114,15 @@ struct PlatLocalTime {
 PlatLocalTime PlatNow();
 double PlatWallSeconds();  // seconds since 1970, UTC, with the fraction
 
+// ---- for operator commands -------------------------------------------------
+// What a name is, the name itself and never a link's target.
+enum class PlatEntryKind { None, File, Dir, Link, Other };
+PlatEntryKind PlatEntryKindOf(const char* path);
+// Standard error is an interactive terminal (a console on Windows).
+bool PlatStderrIsTerminal();
+// Milliseconds of a clock that never goes back; only differences mean anything.
+double PlatClockMs();
+
 // ---- watching directories (Linux) ------------------------------------------
 // The system reports changes inside watched directories. Where it cannot
 // (Windows), PlatOpenWatcher fails with ENOSYS.
@@ -156,11 +165,8 @@ long PlatStartProcess(const char* const* argv);
 // A child that has ended, 0 while none has, -1 when none is left.
 long PlatReapChild();
 
-// ---- file facts --------------------------------------------------------------
+// ---- files seen by the watcher -------------------------------------------------
 constexpr int kOwnerNameMax = 32;  // NUL included
-// The entry itself, links not followed.
-bool PlatIsRegularFile(const char* path);
-bool PlatIsDirectory(const char* path);
 // Names of the file's owner and group from the system's user and group
 // lists, each "-" when it has none (or on Windows).
 void PlatOwnerNames(const char* path, char user[kOwnerNameMax], char group[kOwnerNameMax]);

@@ -190,16 +190,6 @@ long PlatReapChild() {
 
 // ---- file facts ------------------------------------------------------------------------
 
-bool PlatIsRegularFile(const char* path) {
-    struct stat st;
-    return lstat(path, &st) == 0 && S_ISREG(st.st_mode);
-}
-
-bool PlatIsDirectory(const char* path) {
-    struct stat st;
-    return lstat(path, &st) == 0 && S_ISDIR(st.st_mode);
-}
-
 void PlatOwnerNames(const char* path, char user[kOwnerNameMax], char group[kOwnerNameMax]) {
     struct stat st;
     if (lstat(path, &st) != 0) {

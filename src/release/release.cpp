@@ -45,13 +45,8 @@ void SettleMarkers() {
 }  // namespace
 
 bool ReleaseHasSfv() {
-    char pattern[kMaxPath + 8];
-    std::snprintf(pattern, sizeof pattern, "%s*.sfv", ReleaseDir);
-    PlatFindEntry match;
-    PlatFind* find = PlatFindFirst(pattern, &match);
-    if (!find) return false;
-    PlatFindClose(find);
-    return true;
+    char name[kMaxPath];
+    return FindSfvName(ReleaseDir, name);
 }
 
 ReleaseCounts CountRelease() {
@@ -75,12 +70,6 @@ const SfvEntry* FindListed(const char* name) {
     SfvEntry probe;
     probe.key = FileKey(name);
     return static_cast<const SfvEntry*>(theLog.sfvEntries->Find(&probe));
-}
-
-bool ListedFileIsGood(const SfvEntry& entry) {
-    PlatFileInfo info;
-    if (!PlatStatFile(entry.name, &info)) return false;
-    return static_cast<double>(FileCrc32(entry.name)) == entry.crc;
 }
 
 void RecordVerdict(const char* name, const char* user, const char* group, int32_t sizeKb, int32_t speedKbps,
@@ -121,6 +110,17 @@ void CompleteRelease() {
     UpdateProgressDir(files, files, "100", true);
     CleanMarkers();
     MakeMessageFile();
+}
+
+void RefreshCompletion() {
+    if (!IsComplete(CountRelease())) return;
+    theLog.CalcRaceInfo();
+    char files[16], name[kMaxPath];
+    FormatCount(theLog.GetRaceFiles(), files);
+    CompletionDirName(files, name);
+    if (PlatPathExists(name)) return;
+    RemoveCompletion();
+    CompleteRelease();
 }
 
 void SettleRelease(bool wasComplete) {

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "log/orvex_log.h"
+#include "sfv/sfv.h"
 
 struct ReleaseCounts {
     int32_t files;  // listed in the .sfv
@@ -21,8 +22,7 @@ bool IsComplete(const ReleaseCounts& counts);  // files > 0 and every one good
 const SfvEntry* FindListed(const char* name);  // the .sfv's entry for a file name, or null
 
 // ---- rules ----
-// Present as a regular file and its CRC is the one the .sfv lists.
-bool ListedFileIsGood(const SfvEntry& entry);
+// "A file is good" is ListedFileIsGood (sfv/sfv.h).
 // The file's record becomes 'S' (its marker and ".bad" copy go) or 'F' (with
 // the BAD treatment), replacing whatever verdict it had.
 void RecordVerdict(const char* name, const char* user, const char* group, int32_t sizeKb, int32_t speedKbps,
@@ -38,6 +38,10 @@ void SettleRelease(bool wasComplete);
 // The completion of "sfvcomplete": completion directory, incomplete entry
 // gone, markers cleaned, race report.
 void CompleteRelease();
+// A complete release whose completion directory does not show the log's
+// figures (records changed after it completed) completes again, with a new
+// race report; one that shows them is left as it stands.
+void RefreshCompletion();
 
 // ---- sizes and speeds of files on disk ----
 int32_t SizeInKb(uint64_t bytes);  // rounded up: a non-empty file is never 0 KB

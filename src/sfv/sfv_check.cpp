@@ -66,15 +66,13 @@ int32_t OrvexLog::VerifyUploadedFiles() {
         SfvEntry* entry = static_cast<SfvEntry*>(e);
         if (!HasRecord(records, entry->key)) continue;  // never uploaded: never opened
 
-        char path[kJoinedPath];
-        std::snprintf(path, sizeof path, "%s%s", ReleaseDir, entry->name);
-        uint32_t crc = FileCrc32(path);
-        if (static_cast<double>(crc) == entry->crc) {
+        if (ListedFileIsGood(*entry)) {
             entry->good = 1;
             ++sfvGood;
             continue;
         }
-
+        char path[kJoinedPath];
+        std::snprintf(path, sizeof path, "%s%s", ReleaseDir, entry->name);
         ApplyBadAction(path);
     }
     return sfvGood;
@@ -91,6 +89,12 @@ void OrvexLog::MakeMissingFiles() {
         const SfvEntry* entry = static_cast<const SfvEntry*>(e);
         if (!entry->good) MakeMissingMarker(entry->name);
     }
+}
+
+bool ListedFileIsGood(const SfvEntry& entry) {
+    PlatFileInfo info;
+    if (!PlatStatFile(entry.name, &info)) return false;
+    return static_cast<double>(FileCrc32(entry.name)) == entry.crc;
 }
 
 void ApplyBadAction(const char* path) {

@@ -7,12 +7,12 @@
 constexpr const char* kGeneral = "GENERAL";
 constexpr const char* kTemplate = "TEMPLATE";
 constexpr const char* kAnyValue = "*";  // a placeholder in a template's wildcard form
-constexpr int kValueMax = 255;
+constexpr int kValueMax = 255;  // characters of a placeholder value
 constexpr const char* kDefaultIncomplete = "[$percent% DONE]-[$good of $sfv_count files checked]";
 constexpr const char* kDefaultComplete = "[100% COMPLETE]-[#$sfv_count@$total_size files at $avg_speed]";
 constexpr const char* kDefaultUpDir = "[UP #$upfiles@$size by $user@$group at $speed]";
 constexpr const char* kDefaultParentA = "[--INCOMPLETE--]-[$dirname]";
-constexpr const char* kDefaultParentB = "[--INCOMPLETE--]-[$dirname-$sub]";          // characters of a placeholder value
+constexpr const char* kDefaultParentB = "[--INCOMPLETE--]-[$dirname-$sub]";
 
 // ExpandTemplate that tells whether the whole expansion fitted. A cut name
 // could stand for another entry, so callers refuse it.
@@ -44,6 +44,10 @@ struct ReleaseLink {
     const char* templ;
     char pattern[kMaxPath];  // parent + wildcard form
 };
+// INCOMPLETE_PARENTB for a release sub-directory, INCOMPLETE_PARENTA otherwise.
+const char* IncompleteTemplate(bool isSub);
+// TEMPLATE/UP_DIR.
+const char* UpDirTemplate();
 // False when the names do not fit whole (a cut name could be another release's).
 bool ReleaseLinkOf(const char* releaseDir, ReleaseLink* link);
 

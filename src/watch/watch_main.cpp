@@ -1,11 +1,11 @@
 #include "watch/watch.h"
 
 #include <cerrno>
-#include <chrono>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
+#include "commands/command_support.h"
 #include "commands/commands.h"
 #include "config/diag_log.h"
 #include "config/ini_config.h"
@@ -42,7 +42,7 @@ bool AddAreas(Tree& tree, int count, const char* const* words) {
 // Waits for changes and runs them until a stop signal; then lets the
 // running runs finish. False when the system stopped reporting changes.
 bool WatchUntilStopped(Tree& tree, Runs& runs) {
-    auto lastRetry = std::chrono::steady_clock::now();
+    double lastRetry = PlatClockMs();
     for (;;) {
         ReapRuns(runs);
         bool stopping = PlatStopRequested();
@@ -53,8 +53,8 @@ bool WatchUntilStopped(Tree& tree, Runs& runs) {
             Say("reading changes failed: %s", std::strerror(errno));
             return false;
         }
-        auto now = std::chrono::steady_clock::now();
-        if (!tree.unwatched.empty() && now - lastRetry >= std::chrono::milliseconds(kRetryUnwatchedMs)) {
+        double now = PlatClockMs();
+        if (!tree.unwatched.empty() && now - lastRetry >= kRetryUnwatchedMs) {
             RetryUnwatched(tree, runs);
             lastRetry = now;
         }

@@ -25,7 +25,7 @@ long Start(const Runs& runs, const Run& run) {
         const char* argv[] = {runs.self.c_str(), word, path, nullptr};
         return PlatStartProcess(argv);
     }
-    if (!PlatIsRegularFile(path)) return 0;
+    if (PlatEntryKindOf(path) != PlatEntryKind::File) return 0;
     char user[kOwnerNameMax], group[kOwnerNameMax];
     PlatOwnerNames(path, user, group);
     const char* argv[] = {runs.self.c_str(), word, path, user, group, nullptr};

@@ -133,9 +133,9 @@ void WatchTree(Tree& tree, Runs& runs, const std::string& dir, bool newFiles) {
     PlatFind* find = PlatFindFirst(pattern.c_str(), &entry);
     for (bool more = find != nullptr; more; more = PlatFindNext(find, &entry)) {
         std::string path = dir + entry.name;
-        if (PlatIsDirectory(path.c_str())) {
+        if (entry.isDir) {
             if (!IsOwnDirName(entry.name)) WatchTree(tree, runs, path + "/", newFiles);
-        } else if (newFiles && !IsOwnFileName(entry.name) && PlatIsRegularFile(path.c_str()) &&
+        } else if (newFiles && !IsOwnFileName(entry.name) && PlatEntryKindOf(path.c_str()) == PlatEntryKind::File &&
                    !PlatOpenForWriting(path.c_str())) {
             // A file still being written is left to the close that will be reported.
             QueueRun(runs, RunKind::Upload, path);
@@ -163,7 +163,7 @@ void RetryUnwatched(Tree& tree, Runs& runs) {
     std::set<std::string> retry = tree.unwatched;
     for (const std::string& dir : retry) {
         WatchTree(tree, runs, dir, false);
-        if (tree.unwatched.count(dir) || !PlatIsDirectory(dir.c_str())) continue;
+        if (tree.unwatched.count(dir) || PlatEntryKindOf(dir.c_str()) != PlatEntryKind::Dir) continue;
         Say("watching %s now; rescanning it", dir.c_str());
         QueueRun(runs, RunKind::Rescan, dir);
     }
