@@ -86,7 +86,11 @@ int RescanEntered() {
         PlatFileInfo info;
         bool present = PlatStatFile(entry.name, &info);
         FileVerdict verdict = FileVerdict::Missing;
-        if (present)
+        // A file still being written is not there yet: the end of its upload
+        // is its event (and the watcher's), which judges it whole.
+        if (present && PlatOpenForWriting(entry.name))
+            present = false;
+        else if (present)
             verdict = VerifyPresent(entry, info.bytes);
         else if (IsSetAside(entry))
             verdict = FileVerdict::Bad;

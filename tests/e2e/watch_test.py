@@ -173,11 +173,16 @@ def catch_up(root, up):  # changes the watcher never saw: while it was down, and
     rel = up + '/Cp.Rel'
     os.remove(rel + '/b.r01')
     subprocess.run(['cp', '-r', root + '/stage/Cp.Rel', up + '/Late.Rel'], check=True)
-    flood = up + '/flood'
+    flood, late = up + '/flood', up + '/Late.Rel'
     os.mkdir(flood)
+    half = open(late + '/b.r05', 'wb', buffering=0)  # still being written: the rescan leaves it to its close
+    half.write(content('b.r05')[:1000])
     w = Watcher(up, '--rescan')
-    until(lambda: 'b.r01-missing' in tree(rel) and '[--INCOMPLETE--]-[Cp.Rel]' in tree(up) and complete(up + '/Late.Rel', 6),
-          'the rescan at start catches up')
+    until(lambda: 'b.r01-missing' in tree(rel) and '[--INCOMPLETE--]-[Cp.Rel]' in tree(up) and
+          '[83% DONE]-[5 of 6 files checked]/' in tree(late), 'the rescan at start catches up')
+    half.write(content('b.r05')[1000:])
+    half.close()
+    until(lambda: complete(late, 6), 'the file written during the rescan completes its release')
     limit = int(open('/proc/sys/fs/inotify/max_queued_events').read())
     w.proc.send_signal(signal.SIGSTOP)
     for i in range(limit // 2 + 100):  # a created and a closed change each, of markers: no run
@@ -192,7 +197,8 @@ def catch_up(root, up):  # changes the watcher never saw: while it was down, and
         return print('skipped the limit of watches: no user namespaces')
     dirs = 1 + sum(not d.startswith('[') for _, subdirs, _ in os.walk(up) for d in subdirs)  # status directories go unwatched
     w = Watcher(up, prefix=['unshare', '-U', '-r', 'sh', '-c', 'echo %d >/proc/sys/user/max_inotify_watches && exec "$@"' % dirs, 'sh'])
-    subprocess.run(['cp', '-r', root + '/stage/Cp.Rel', up + '/Limit.Rel'], check=True)
+    subprocess.run(['cp', '-r', root + '/stage/Cp.Rel', root + '/stage/Limit.Rel'], check=True)
+    os.rename(root + '/stage/Limit.Rel', up + '/Limit.Rel')  # whole at once: an unwatched directory is only rescanned
     until(lambda: 'limit of watches is reached' in w.stderr() and complete(up + '/Limit.Rel', 6), 'an unwatched directory is rescanned')
     w.stop()
 
