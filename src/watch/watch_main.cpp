@@ -15,9 +15,6 @@
 namespace {
 
 constexpr int kRetryUnwatchedMs = 60000;
-// Stopping, the watcher still looks at the changes now and then while the
-// last runs finish, so that it can say how many it leaves undone.
-constexpr int kStoppingPollMs = 200;
 
 int Usage() {
     std::fprintf(stderr, "usage: crevik watch [--rescan] <upload area>...\n");
@@ -28,10 +25,7 @@ int Usage() {
 bool AddAreas(Tree& tree, int count, const char* const* words) {
     for (int i = 0; i < count; ++i) {
         char full[kMaxPath];
-        if (!PlatFullDirPath(words[i], full)) {
-            std::fprintf(stderr, "crevik watch: %s: %s\n", words[i], std::strerror(errno));
-            return false;
-        }
+        if (!PlatFullDirPath(words[i], full)) return Trouble(words[i], std::strerror(errno)) == kExitOk;
         std::string area = full;
         if (area.back() != '/') area += '/';
         tree.areas.push_back(area);
@@ -40,7 +34,8 @@ bool AddAreas(Tree& tree, int count, const char* const* words) {
 }
 
 // Waits for changes and runs them until a stop signal; then lets the
-// running runs finish. False when the system stopped reporting changes.
+// running runs finish, still reading changes so as to say how many it
+// leaves undone. False when the system stopped reporting changes.
 bool WatchUntilStopped(Tree& tree, Runs& runs) {
     double lastRetry = PlatClockMs();
     for (;;) {
@@ -48,7 +43,7 @@ bool WatchUntilStopped(Tree& tree, Runs& runs) {
         bool stopping = PlatStopRequested();
         if (stopping && runs.running.empty()) break;
         if (!stopping) StartRuns(runs);
-        int timeout = stopping ? kStoppingPollMs : tree.unwatched.empty() ? -1 : kRetryUnwatchedMs;
+        int timeout = tree.unwatched.empty() ? -1 : kRetryUnwatchedMs;  // a run's end wakes it too
         if (HandleChanges(tree, runs, timeout) < 0) {
             Say("reading changes failed: %s", std::strerror(errno));
             return false;
