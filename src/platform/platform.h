@@ -44,6 +44,10 @@ void PlatReleaseRunLock(PlatRunLock* lock);
 
 // ---- working directory ---------------------------------------------------
 bool PlatChangeDir(const char* path);
+bool PlatCurrentDir(char out[kMaxPath]);
+// The absolute form of an existing directory's path, without "." or ".."
+// steps; false (errno set) when there is no such directory or it is too long.
+bool PlatFullDirPath(const char* path, char out[kMaxPath]);
 
 // ---- directory search ----------------------------------------------------
 // The pattern's last component may hold '*' (any run, empty included) and

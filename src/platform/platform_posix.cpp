@@ -179,6 +179,23 @@ void PlatReleaseRunLock(PlatRunLock* lock) {
 
 bool PlatChangeDir(const char* path) { return chdir(path) == 0; }
 
+bool PlatCurrentDir(char out[kMaxPath]) { return getcwd(out, kMaxPath) != nullptr; }
+
+bool PlatFullDirPath(const char* path, char out[kMaxPath]) {
+    char* full = realpath(path, nullptr);
+    if (!full) return false;
+    struct stat st;
+    bool ok = stat(full, &st) == 0 && S_ISDIR(st.st_mode);
+    if (!ok) errno = ENOTDIR;
+    if (ok && std::strlen(full) >= static_cast<size_t>(kMaxPath)) {
+        ok = false;
+        errno = ENAMETOOLONG;
+    }
+    if (ok) std::strcpy(out, full);
+    std::free(full);
+    return ok;
+}
+
 // ---- directory search ---------------------------------------------------------------
 
 PlatFind* PlatFindFirst(const char* pattern, PlatFindEntry* first) {

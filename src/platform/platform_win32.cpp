@@ -148,6 +148,30 @@ void PlatReleaseRunLock(PlatRunLock* lock) {
 
 bool PlatChangeDir(const char* path) { return SetCurrentDirectoryA(path) ? true : Failed(false); }
 
+bool PlatCurrentDir(char out[kMaxPath]) {
+    DWORD n = GetCurrentDirectoryA(kMaxPath, out);
+    if (n == 0) return Failed(false);
+    if (n >= static_cast<DWORD>(kMaxPath)) {
+        errno = ENAMETOOLONG;
+        return false;
+    }
+    return true;
+}
+
+bool PlatFullDirPath(const char* path, char out[kMaxPath]) {
+    DWORD n = GetFullPathNameA(path, kMaxPath, out, nullptr);
+    if (n == 0) return Failed(false);
+    if (n >= static_cast<DWORD>(kMaxPath)) {
+        errno = ENAMETOOLONG;
+        return false;
+    }
+    if (!IsDirectory(out)) {
+        errno = GetFileAttributesA(out) == INVALID_FILE_ATTRIBUTES ? ENOENT : ENOTDIR;
+        return false;
+    }
+    return true;
+}
+
 // ---- directory search ---------------------------------------------------------------
 // The kernel's own matching is not the one the program relies on: it also
 // matches 8.3 short names ("*.sfv" finds "b.sfvx" through B~1.SFV) and gives

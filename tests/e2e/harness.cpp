@@ -135,10 +135,14 @@ void Release::WriteSfv(const std::string& sfvName, const Words& files) const {
     WriteFile(dir_ + sfvName, text);
 }
 
-void Release::Upload(const std::string& name, const Words& args, bool corrupt) const {
+void Release::Put(const std::string& name, bool corrupt) const {
     std::string bytes = Content(name);
     if (corrupt) bytes[bytes.size() / 2] ^= 0x5A;
     WriteFile(dir_ + name, bytes);
+}
+
+void Release::Upload(const std::string& name, const Words& args, bool corrupt) const {
+    Put(name, corrupt);
     Event("fileuploaded", name, args);
 }
 

@@ -57,6 +57,7 @@ public:
     void WriteSfv(const std::string& sfvName, const Words& files) const;
     // Puts a file's content in place (damaged when asked) and reports the upload.
     void Upload(const std::string& name, const Words& args, bool corrupt = false) const;
+    void Put(const std::string& name, bool corrupt = false) const;  // the content only
     // Sends an event on a file of the release; the program must exit with 0.
     void Event(const std::string& event, const std::string& name, const Words& args = {}) const;
     std::string Log() const;  // "<absent>" without a log file
