@@ -116,6 +116,10 @@ std::string Site::up(const std::string& rel) const {
     return (fs::path(root_) / "up" / rel).make_preferred().string();
 }
 
+std::string Site::bin(const std::string& name) const {
+    return (fs::path(root_) / "bin" / name).make_preferred().string();
+}
+
 void Site::SetConfig(const std::string& iniText) const {
     WriteFile((fs::path(root_) / "bin" / "Crevik.ini").string(), iniText);
 }
@@ -182,5 +186,23 @@ std::string Joined(const Words& names) {
     for (const std::string& n : names) out += n + "\n";
     return out;
 }
+
+long CountLines(const std::string& text, const std::string& needle) {
+    long n = 0;
+    for (size_t at = 0, end; (end = text.find('\n', at)) != std::string::npos; at = end + 1)
+        if (text.substr(at, end - at).find(needle) != std::string::npos) ++n;
+    return n;
+}
+
+#ifndef _WIN32
+int CheckFeed(const std::string& feed, std::string* out) {
+    std::string command = "python3 '" CREVIK_SOURCE_DIR "/tests/e2e/feed_check.py' '" + feed + "'";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return -1;
+    char buf[4096];
+    for (size_t got; (got = std::fread(buf, 1, sizeof buf, pipe)) > 0;) out->append(buf, got);
+    return pclose(pipe);
+}
+#endif
 
 }  // namespace e2e

@@ -33,6 +33,7 @@ public:
     Site& operator=(const Site&) = delete;
 
     std::string up(const std::string& rel = "") const;  // path inside the upload area
+    std::string bin(const std::string& name) const;     // path beside the program
     void SetConfig(const std::string& iniText) const;
     // Starts the program with these words after its name, without waiting;
     // Wait() gives its exit status (-1 when it did not exit normally).
@@ -66,6 +67,16 @@ private:
     const Site& site_;
     std::string dir_;
 };
+
+// The race feed, as this setting puts it beside the program: site.bin("race.feed").
+constexpr const char* kFeedSetting = "[GENERAL]\nFEED=race.feed\n";
+// Lines that hold `needle`.
+long CountLines(const std::string& text, const std::string& needle);
+#ifndef _WIN32
+// tests/e2e/feed_check.py on a feed: its output, one line per feed line;
+// exit status 0 when every line is valid.
+int CheckFeed(const std::string& feed, std::string* out);
+#endif
 
 }  // namespace e2e
 

@@ -1,0 +1,246 @@
+// The race feed as a site bot reads it: which lines a race gives, in which
+// order and with which figures, through either family of event words.
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cstdio>
+#include <string>
+
+#include "harness.h"
+
+namespace {
+
+using e2e::Release;
+using e2e::Site;
+using e2e::Words;
+
+std::string Escaped(const std::string& text) {
+    std::string out;
+    for (char c : text) out += (c == '\\' || c == '"') ? std::string{'\\', c} : std::string{c};
+    return out;
+}
+
+bool IsFeedTime(const std::string& t) {
+    const std::string shape = "dddd-dd-ddTdd:dd:dd+dd:dd";
+    if (t.size() != shape.size()) return false;
+    for (size_t i = 0; i < t.size(); ++i) {
+        bool fits = shape[i] == 'd'   ? isdigit(static_cast<unsigned char>(t[i])) != 0
+                    : shape[i] == '+' ? t[i] == '+' || t[i] == '-'
+                                      : t[i] == shape[i];
+        if (!fits) return false;
+    }
+    return true;
+}
+
+// The feed's lines, each checked for the fields every line starts with and
+// shown as its event and the fields after them.
+std::string FeedEvents(const Site& site, const std::string& release, const std::string& sub, std::string dir) {
+    dir.pop_back();  // the path without its final separator
+    const std::string timeHead = "{\"time\":\"", eventHead = "\",\"event\":\"";
+    const std::string common =
+        "\",\"release\":\"" + release + "\",\"sub\":\"" + sub + "\",\"dir\":\"" + Escaped(dir) + "\"";
+    std::string feed = e2e::FileText(site.bin("race.feed")), out;
+    for (size_t at = 0, end; (end = feed.find('\n', at)) != std::string::npos; at = end + 1) {
+        std::string line = feed.substr(at, end - at);
+        size_t event = timeHead.size() + 25 + eventHead.size(), cut = line.find(common);
+        if (line.compare(0, timeHead.size(), timeHead) != 0 || !IsFeedTime(line.substr(timeHead.size(), 25)) ||
+            line.compare(timeHead.size() + 25, eventHead.size(), eventHead) != 0 || cut == std::string::npos) {
+            out += "unexpected: " + line + "\n";
+            continue;
+        }
+        out += line.substr(event, cut - event) + " " + line.substr(cut + common.size()) + "\n";
+    }
+    return out;
+}
+
+struct Step {
+    const char* user;
+    const char* group;
+    const char* speed;
+    const char* file;
+    bool bad;
+};
+
+// Ten files of 4 KB. Speeds are powers of two so that the averages come out exact.
+const Step kRace[] = {
+    {"joe", "crew", "128", "race.r00", false}, {"ann", "flow", "256", "race.r01", false},
+    {"bob", "crew", "512", "race.r02", true},  {"ann", "flow", "256", "race.r03", false},  // ann takes the lead
+    {"bob", "crew", "512", "race.r02", false}, {"ann", "flow", "256", "race.r04", false},  // halfway
+    {"bob", "crew", "512", "race.r05", false}, {"joe", "crew", "128", "race.r06", false},
+    {"ann", "flow", "256", "race.r07", false}, {"bob", "crew", "512", "race.r08", false},
+    {"joe", "crew", "128", "race.r09", false},
+};
+
+const char* const kRaceFeed =
+    "sfv ,\"files\":10,\"good\":0,\"percent\":0}\n"
+    "newrace ,\"user\":\"joe\",\"group\":\"crew\",\"file\":\"race.r00\"}\n"
+    "good ,\"user\":\"joe\",\"group\":\"crew\",\"file\":\"race.r00\",\"size_kb\":4,\"speed_kbps\":128,\"good\":1,"
+    "\"files\":10,\"percent\":10}\n"
+    "good ,\"user\":\"ann\",\"group\":\"flow\",\"file\":\"race.r01\",\"size_kb\":4,\"speed_kbps\":256,\"good\":2,"
+    "\"files\":10,\"percent\":20}\n"
+    "bad ,\"user\":\"bob\",\"group\":\"crew\",\"file\":\"race.r02\"}\n"
+    "good ,\"user\":\"ann\",\"group\":\"flow\",\"file\":\"race.r03\",\"size_kb\":4,\"speed_kbps\":256,\"good\":3,"
+    "\"files\":10,\"percent\":30}\n"
+    "leader ,\"user\":\"ann\",\"group\":\"flow\",\"size_kb\":8,\"files\":2}\n"
+    "good ,\"user\":\"bob\",\"group\":\"crew\",\"file\":\"race.r02\",\"size_kb\":4,\"speed_kbps\":512,\"good\":4,"
+    "\"files\":10,\"percent\":40}\n"
+    "good ,\"user\":\"ann\",\"group\":\"flow\",\"file\":\"race.r04\",\"size_kb\":4,\"speed_kbps\":256,\"good\":5,"
+    "\"files\":10,\"percent\":50}\n"
+    "halfway ,\"good\":5,\"files\":10,\"leader_user\":\"ann\",\"leader_group\":\"flow\"}\n"
+    "good ,\"user\":\"bob\",\"group\":\"crew\",\"file\":\"race.r05\",\"size_kb\":4,\"speed_kbps\":512,\"good\":6,"
+    "\"files\":10,\"percent\":60}\n"
+    "good ,\"user\":\"joe\",\"group\":\"crew\",\"file\":\"race.r06\",\"size_kb\":4,\"speed_kbps\":128,\"good\":7,"
+    "\"files\":10,\"percent\":70}\n"
+    "good ,\"user\":\"ann\",\"group\":\"flow\",\"file\":\"race.r07\",\"size_kb\":4,\"speed_kbps\":256,\"good\":8,"
+    "\"files\":10,\"percent\":80}\n"
+    "good ,\"user\":\"bob\",\"group\":\"crew\",\"file\":\"race.r08\",\"size_kb\":4,\"speed_kbps\":512,\"good\":9,"
+    "\"files\":10,\"percent\":90}\n"
+    "good ,\"user\":\"joe\",\"group\":\"crew\",\"file\":\"race.r09\",\"size_kb\":4,\"speed_kbps\":128,\"good\":10,"
+    "\"files\":10,\"percent\":100}\n"
+    "complete ,\"files\":10,\"size_kb\":40,\"avg_speed_kbps\":222,\"racers\":["
+    "{\"user\":\"ann\",\"group\":\"flow\",\"files\":4,\"size_kb\":16,\"speed_kbps\":256},"
+    "{\"user\":\"joe\",\"group\":\"crew\",\"files\":3,\"size_kb\":12,\"speed_kbps\":128},"
+    "{\"user\":\"bob\",\"group\":\"crew\",\"files\":3,\"size_kb\":12,\"speed_kbps\":512}],\"groups\":["
+    "{\"group\":\"crew\",\"files\":6,\"size_kb\":24,\"speed_kbps\":204},"
+    "{\"group\":\"flow\",\"files\":4,\"size_kb\":16,\"speed_kbps\":256}],"
+    "\"fastest\":{\"user\":\"bob\",\"group\":\"crew\",\"file\":\"race.r02\",\"speed_kbps\":512}}\n"
+    "incomplete ,\"file\":\"race.r05\",\"good\":9,\"files\":10}\n"
+    "sfvdeleted }\n";
+
+// The server's own verdicts (the six words), or crevik's (upload and delete).
+void RunRace(const Release& rel, bool serverVerifies) {
+    std::vector<std::string> files;
+    for (int i = 0; i < 10; ++i) files.push_back("race.r0" + std::to_string(i));
+    rel.WriteSfv("race.sfv", files);
+    if (serverVerifies) rel.Event("sfvuploaded", "race.sfv", {"10", "0"});
+    else rel.Event("upload", "race.sfv", {"joe", "crew", "10"});
+    int good = 0;
+    for (const Step& s : kRace) {
+        rel.Put(s.file, s.bad);
+        Words args = {s.user, s.group, s.speed};
+        if (serverVerifies) {
+            args.push_back("4");
+            rel.Event("fileuploaded", s.file, args);
+            if (!s.bad) args.insert(args.end(), {"10", std::to_string(++good)});
+            rel.Event(s.bad ? "sfvfailed" : "sfvsuccess", s.file, args);
+        } else {
+            rel.Event("upload", s.file, args);
+        }
+        if (!s.bad) continue;  // the user removes the damaged copy and sends the file again
+        std::remove(rel.path(std::string(s.file) + ".bad").c_str());
+        rel.Event(serverVerifies ? "filedeleted" : "delete", std::string(s.file) + ".bad");
+    }
+    if (serverVerifies) rel.Event("sfvcomplete", "race.sfv");
+    for (const char* gone : {"race.r05", "race.sfv"}) {
+        std::remove(rel.path(gone).c_str());
+        rel.Event(serverVerifies ? "filedeleted" : "delete", gone);
+    }
+}
+
+TEST(Feed, ARaceOfThreeUsersThroughEitherFamilyOfWords) {
+    for (bool serverVerifies : {true, false}) {
+        SCOPED_TRACE(serverVerifies ? "the six event words" : "upload and delete");
+        Site site;
+        site.SetConfig(e2e::kFeedSetting);
+        Release rel(site, "Race.Release/CD1");
+        RunRace(rel, serverVerifies);
+        EXPECT_EQ(FeedEvents(site, "Race.Release", "CD1", rel.path()), kRaceFeed);
+#ifndef _WIN32
+        if (!serverVerifies) continue;
+        std::string announced;
+        std::string command = "python3 " CREVIK_SOURCE_DIR "/contrib/feed-announce.py --once " + site.bin("race.feed");
+        FILE* pipe = popen(command.c_str(), "r");
+        ASSERT_TRUE(pipe);
+        char buf[4096];
+        for (size_t got; (got = std::fread(buf, 1, sizeof buf, pipe)) > 0;) announced.append(buf, got);
+        EXPECT_EQ(pclose(pipe), 0);
+        EXPECT_EQ(announced,
+                  "sfv for Race.Release/CD1: 10 files, 0 good\n"
+                  "new race in Race.Release/CD1 by joe/crew\n"
+                  "Race.Release/CD1: race.r00 by joe/crew at 128KBps, 1 of 10 files (10%)\n"
+                  "Race.Release/CD1: race.r01 by ann/flow at 256KBps, 2 of 10 files (20%)\n"
+                  "Race.Release/CD1: race.r02 by bob/crew is bad\n"
+                  "Race.Release/CD1: race.r03 by ann/flow at 256KBps, 3 of 10 files (30%)\n"
+                  "ann/flow takes the lead in Race.Release/CD1 with 8KB in 2 files\n"
+                  "Race.Release/CD1: race.r02 by bob/crew at 512KBps, 4 of 10 files (40%)\n"
+                  "Race.Release/CD1: race.r04 by ann/flow at 256KBps, 5 of 10 files (50%)\n"
+                  "Race.Release/CD1 is halfway: 5 of 10 files, ann/flow leads\n"
+                  "Race.Release/CD1: race.r05 by bob/crew at 512KBps, 6 of 10 files (60%)\n"
+                  "Race.Release/CD1: race.r06 by joe/crew at 128KBps, 7 of 10 files (70%)\n"
+                  "Race.Release/CD1: race.r07 by ann/flow at 256KBps, 8 of 10 files (80%)\n"
+                  "Race.Release/CD1: race.r08 by bob/crew at 512KBps, 9 of 10 files (90%)\n"
+                  "Race.Release/CD1: race.r09 by joe/crew at 128KBps, 10 of 10 files (100%)\n"
+                  "Race.Release/CD1 complete: 10 files, 40KB, 222KBps, 3 racers, winner ann/flow\n"
+                  "Race.Release/CD1 is incomplete again: race.r05 is gone, 9 of 10 files\n"
+                  "Race.Release/CD1: sfv deleted\n");
+#endif
+    }
+}
+
+// A .sfv that arrives after its files: one run, one line per verdict. A feed
+// that cannot be written changes nothing else and is reported once.
+TEST(Feed, SeveralVerdictsInOneRunAndAFeedThatCannotBeWritten) {
+    Site working, broken;
+    working.SetConfig(e2e::kFeedSetting);
+    broken.SetConfig("[GENERAL]\nFEED=no/such/dir/race.feed\n");
+    for (const Site* site : {&working, &broken}) {
+        Release rel(*site, "Late.Sfv");
+        rel.Put("a.r00");
+        rel.Event("upload", "a.r00", {"joe", "crew", "8"});
+        rel.Put("b.r00", /*corrupt=*/true);
+        rel.Event("upload", "b.r00", {"joe", "crew", "8"});
+        rel.Put("c.r00");
+        rel.Event("upload", "c.r00", {"ann", "flow", "16"});
+        rel.WriteSfv("late.sfv", {"a.r00", "b.r00", "c.r00", "d.r00"});
+        rel.Event("upload", "late.sfv", {"ann", "flow", "1"});
+    }
+    Release ours(broken, "Late.Sfv"), theirs(working, "Late.Sfv");
+    EXPECT_EQ(ours.Log(), theirs.Log());
+    EXPECT_EQ(e2e::Joined(e2e::List(ours.path())), e2e::Joined(e2e::List(theirs.path())));
+    EXPECT_EQ(e2e::Joined(e2e::List(broken.up())), e2e::Joined(e2e::List(working.up())));
+    std::string diag = e2e::FileText(broken.bin("Crevik.log"));
+    EXPECT_EQ(e2e::CountLines(diag, "Feed "), 1) << diag;
+    EXPECT_EQ(e2e::CountLines(diag, "race.feed: No such file or directory"), 1) << diag;
+
+    EXPECT_EQ(FeedEvents(working, "Late.Sfv", "", theirs.path()),
+              "sfv ,\"files\":4,\"good\":0,\"percent\":0}\n"
+              "newrace ,\"user\":\"joe\",\"group\":\"crew\",\"file\":\"a.r00\"}\n"
+              "good ,\"user\":\"joe\",\"group\":\"crew\",\"file\":\"a.r00\",\"size_kb\":4,\"speed_kbps\":8,"
+              "\"good\":1,\"files\":4,\"percent\":25}\n"
+              "bad ,\"user\":\"joe\",\"group\":\"crew\",\"file\":\"b.r00\"}\n"
+              "good ,\"user\":\"ann\",\"group\":\"flow\",\"file\":\"c.r00\",\"size_kb\":4,\"speed_kbps\":16,"
+              "\"good\":2,\"files\":4,\"percent\":50}\n"
+              "halfway ,\"good\":2,\"files\":4,\"leader_user\":\"joe\",\"leader_group\":\"crew\"}\n");
+}
+
+#ifndef _WIN32
+// Quotation marks, backslashes, control characters and bytes that are no
+// UTF-8, in every name a line carries, come back byte for byte.
+TEST(Feed, HostileNamesRoundTrip) {
+    Site site;
+    site.SetConfig(e2e::kFeedSetting);
+    const std::string release = "R\"e\x01l\xff\xc3\xa9", file = "f\"\x01\x7f\xed\xa0\x80\xc3\xa9\xf0\x9f\x98\x80\xc3.r00";
+    const std::string user = "jo\"e\\\t\x1f\xfe", group = "g\xc3\xa9\xe2\x82";
+    Release rel(site, release);
+    rel.WriteSfv("x.sfv", {file});
+    rel.Event("upload", "x.sfv", {"a", "b", "1"});
+    rel.Put(file);
+    rel.Event("upload", file, {user, group, "5"});
+
+    auto hex = [](const std::string& bytes) {
+        std::string out;
+        char two[3];
+        for (unsigned char c : bytes) out += (std::snprintf(two, sizeof two, "%02x", c), two);
+        return out;
+    };
+    std::string dir = rel.path();
+    std::string common = " release=" + hex(release) + " sub= dir=" + hex(dir.substr(0, dir.size() - 1));
+    std::string names = common + " file=" + hex(file) + " user=" + hex(user) + " group=" + hex(group) + "\n";
+    std::string checked;
+    EXPECT_EQ(e2e::CheckFeed(site.bin("race.feed"), &checked), 0);
+    EXPECT_EQ(checked, "sfv" + common + "\nnewrace" + names + "good" + names + "halfway" + common + "\ncomplete" +
+                           common + "\n");
+}
+#endif
+
+}  // namespace
