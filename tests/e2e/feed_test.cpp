@@ -180,37 +180,40 @@ TEST(Feed, ARaceOfThreeUsersThroughEitherFamilyOfWords) {
 // A .sfv that arrives after its files: one run, one line per verdict. A feed
 // that cannot be written changes nothing else and is reported once.
 TEST(Feed, SeveralVerdictsInOneRunAndAFeedThatCannotBeWritten) {
-    Site working, broken;
-    working.SetConfig(e2e::kFeedSetting);
-    broken.SetConfig("[GENERAL]\nFEED=no/such/dir/race.feed\n");
-    for (const Site* site : {&working, &broken}) {
-        Release rel(*site, "Late.Sfv");
-        rel.Put("a.r00");
-        rel.Event("upload", "a.r00", {"joe", "crew", "8"});
-        rel.Put("b.r00", /*corrupt=*/true);
-        rel.Event("upload", "b.r00", {"joe", "crew", "8"});
-        rel.Put("c.r00");
-        rel.Event("upload", "c.r00", {"ann", "flow", "16"});
-        rel.WriteSfv("late.sfv", {"a.r00", "b.r00", "c.r00", "d.r00"});
-        rel.Event("upload", "late.sfv", {"ann", "flow", "1"});
-    }
-    Release ours(broken, "Late.Sfv"), theirs(working, "Late.Sfv");
-    EXPECT_EQ(ours.Log(), theirs.Log());
-    EXPECT_EQ(e2e::Joined(e2e::List(ours.path())), e2e::Joined(e2e::List(theirs.path())));
-    EXPECT_EQ(e2e::Joined(e2e::List(broken.up())), e2e::Joined(e2e::List(working.up())));
-    std::string diag = e2e::FileText(broken.bin("Crevik.log"));
-    EXPECT_EQ(e2e::CountLines(diag, "Feed "), 1) << diag;
-    EXPECT_EQ(e2e::CountLines(diag, "race.feed: No such file or directory"), 1) << diag;
+    for (bool serverVerifies : {true, false}) {
+        SCOPED_TRACE(serverVerifies ? "the six event words" : "upload and delete");
+        Site working, broken;
+        working.SetConfig(e2e::kFeedSetting);
+        broken.SetConfig("[GENERAL]\nFEED=no/such/dir/race.feed\n");
+        for (const Site* site : {&working, &broken}) {
+            Release rel(*site, "Late.Sfv");
+            for (const Step& s : {Step{"joe", "crew", "8", "a.r00", false}, Step{"joe", "crew", "8", "b.r00", true},
+                                  Step{"ann", "flow", "16", "c.r00", false}}) {
+                rel.Put(s.file, s.bad);
+                rel.Event(serverVerifies ? "fileuploaded" : "upload", s.file, {s.user, s.group, s.speed, "4"});
+            }
+            rel.WriteSfv("late.sfv", {"a.r00", "b.r00", "c.r00", "d.r00"});
+            if (serverVerifies) rel.Event("sfvuploaded", "late.sfv", {"4", "0"});
+            else rel.Event("upload", "late.sfv", {"ann", "flow", "1"});
+        }
+        Release ours(broken, "Late.Sfv"), theirs(working, "Late.Sfv");
+        EXPECT_EQ(ours.Log(), theirs.Log());
+        EXPECT_EQ(e2e::Joined(e2e::List(ours.path())), e2e::Joined(e2e::List(theirs.path())));
+        EXPECT_EQ(e2e::Joined(e2e::List(broken.up())), e2e::Joined(e2e::List(working.up())));
+        std::string diag = e2e::FileText(broken.bin("Crevik.log"));
+        EXPECT_EQ(e2e::CountLines(diag, "Feed "), 1) << diag;
+        EXPECT_EQ(e2e::CountLines(diag, "race.feed: No such file or directory"), 1) << diag;
 
-    EXPECT_EQ(FeedEvents(working, "Late.Sfv", "", theirs.path()),
-              "sfv ,\"files\":4,\"good\":0,\"percent\":0}\n"
-              "newrace ,\"user\":\"joe\",\"group\":\"crew\",\"file\":\"a.r00\"}\n"
-              "good ,\"user\":\"joe\",\"group\":\"crew\",\"file\":\"a.r00\",\"size_kb\":4,\"speed_kbps\":8,"
-              "\"good\":1,\"files\":4,\"percent\":25}\n"
-              "bad ,\"user\":\"joe\",\"group\":\"crew\",\"file\":\"b.r00\"}\n"
-              "good ,\"user\":\"ann\",\"group\":\"flow\",\"file\":\"c.r00\",\"size_kb\":4,\"speed_kbps\":16,"
-              "\"good\":2,\"files\":4,\"percent\":50}\n"
-              "halfway ,\"good\":2,\"files\":4,\"leader_user\":\"joe\",\"leader_group\":\"crew\"}\n");
+        EXPECT_EQ(FeedEvents(working, "Late.Sfv", "", theirs.path()),
+                  "sfv ,\"files\":4,\"good\":0,\"percent\":0}\n"
+                  "newrace ,\"user\":\"joe\",\"group\":\"crew\",\"file\":\"a.r00\"}\n"
+                  "good ,\"user\":\"joe\",\"group\":\"crew\",\"file\":\"a.r00\",\"size_kb\":4,\"speed_kbps\":8,"
+                  "\"good\":1,\"files\":4,\"percent\":25}\n"
+                  "bad ,\"user\":\"joe\",\"group\":\"crew\",\"file\":\"b.r00\"}\n"
+                  "good ,\"user\":\"ann\",\"group\":\"flow\",\"file\":\"c.r00\",\"size_kb\":4,\"speed_kbps\":16,"
+                  "\"good\":2,\"files\":4,\"percent\":50}\n"
+                  "halfway ,\"good\":2,\"files\":4,\"leader_user\":\"joe\",\"leader_group\":\"crew\"}\n");
+    }
 }
 
 #ifndef _WIN32
