@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake make g++ libgtest-dev)
+packages=(cmake make g++ libgtest-dev python3)  # python3: the feed checker and example script
 source scripts/packages.sh
 mapfile -t missing < <(missing_packages "${packages[@]}")
 if [ ${#missing[@]} -gt 0 ]; then
