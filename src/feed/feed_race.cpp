@@ -1,4 +1,5 @@
 // The race events, told from theLog, the .sfv and the race statistics.
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -36,11 +37,21 @@ Race MeasureRace(const char* holder) {
     Race race = {0, 0, {}, -1};
     if (!theLog.sfvEntries && !ReleaseHasSfv()) return race;
     theLog.LoadSfvFile();
-    if (!theLog.sfvEntries) return race;
+    if (!theLog.sfvEntries || !theLog.records) return race;
+    // Records by key: a search of the list per listed file would make each
+    // line cost the square of the release's size.
+    std::vector<const UploadRecord*> byKey;
+    for (const void* e = theLog.records->First(); e; e = theLog.records->Next())
+        byKey.push_back(static_cast<const UploadRecord*>(e));
+    auto keyLess = [](const UploadRecord* a, const UploadRecord* b) { return a->key < b->key; };
+    std::stable_sort(byKey.begin(), byKey.end(), keyLess);
     for (const void* e = theLog.sfvEntries->First(); e; e = theLog.sfvEntries->Next()) {
         const SfvEntry* entry = static_cast<const SfvEntry*>(e);
         ++race.files;
-        const UploadRecord* record = theLog.FindRecord(entry->name);
+        UploadRecord probe;
+        probe.key = static_cast<double>(entry->key);
+        auto found = std::lower_bound(byKey.begin(), byKey.end(), &probe, keyLess);
+        const UploadRecord* record = found != byKey.end() && (*found)->key == probe.key ? *found : nullptr;
         if (!record || (record->status != 'S' && !entry->good)) continue;
         ++race.good;
         RacerKb* racer = nullptr;
