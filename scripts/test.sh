@@ -7,6 +7,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(cmake make g++ libgtest-dev python3)  # python3: the feed checker and example script
+# As root also the proftpd test's server (it skips without root); no other
+# FTP server, as Debian's FTP servers conflict with each other.
+if [ "$(id -u)" -eq 0 ]; then packages+=(proftpd-core); fi
 source scripts/packages.sh
 mapfile -t missing < <(missing_packages "${packages[@]}")
 if [ ${#missing[@]} -gt 0 ]; then

@@ -1,0 +1,243 @@
+#!/usr/bin/env python3
+# crevik behind a real proftpd on 127.0.0.1: mod_exec runs the built program
+# on every upload and delete of a real FTP client (ftplib), configured by
+# contrib/proftpd-crevik.conf as it is, its @...@ words filled in.
+# Usage: proftpd_test.py CREVIK CONF. Exits 77 (skipped) without root or proftpd.
+import ftplib, io, os, re, shutil, socket, stat, struct, subprocess, sys, tempfile, threading, time, zlib
+
+CREVIK, CONF = sys.argv[1:3]
+PROFTPD, FTPASSWD = shutil.which('proftpd') or '/usr/sbin/proftpd', '/usr/sbin/ftpasswd'
+SITE = 3000  # the group all FTP users share, owner of the upload areas
+USERS = (('ann', 2001, 2001, 'up'), ('joe', 2002, 2002, 'up'), ('jim', 2003, 2002, 'jail'))  # uid, gid, home
+GROUPS = (('flow', 2001, 'ann'), ('crew', 2002, 'joe,jim'), ('site', SITE, 'ann,joe,jim'))
+failures = []
+
+
+def check(ok, what):
+    if not ok:
+        failures.append(what)
+        print('FAIL:', what)
+
+
+def tree(path):  # sorted entries, directories with '/', measured speeds as '*'
+    names = [n + '/' * os.path.isdir(os.path.join(path, n)) for n in os.listdir(path)]
+    return sorted(re.sub(r' at [\d.]+[KMG]Bps\]', ' at *]', n) for n in names)
+
+
+def expect_tree(path, *names):
+    check(tree(path) == sorted(names), '%s:\n  %s\n  expected %s' % (path, tree(path), sorted(names)))
+
+
+def content(name, size, damaged=False):
+    data = bytearray((name.encode() * size)[:size])
+    data[size // 2] ^= damaged
+    return bytes(data)
+
+
+def put(ftp, path, name, size, damaged=False):
+    ftp.storbinary('STOR %s/%s' % (path, name), io.BytesIO(content(name, size, damaged)))
+
+
+def put_sfv(ftp, path, name, files):  # files: {name: size}
+    sfv = b''.join(b'%s %08X\r\n' % (n.encode(), zlib.crc32(content(n, s))) for n, s in files.items())
+    ftp.storbinary('STOR %s/%s' % (path, name), io.BytesIO(sfv))
+
+
+def statuses(release):  # {user: sorted statuses of his records in the upload log}
+    out = {}
+    for fields in (line.split('|') for line in open(release + '/.upChk.log').read().splitlines()):
+        out[fields[1]] = sorted(out.get(fields[1], []) + [fields[5]])
+    return out
+
+
+def install(bin_dir):  # the program, its settings and a diagnostic log the users can write
+    shutil.copy(CREVIK, bin_dir + '/crevik')
+    open(bin_dir + '/Crevik.ini', 'w').write('[GENERAL]\nMESSAGE=race.txt\n')
+    open(bin_dir + '/Crevik.log', 'w').close()
+    os.chown(bin_dir + '/Crevik.log', 0, SITE)
+    os.chmod(bin_dir + '/Crevik.log', 0o664)
+
+
+class Server:  # proftpd in the foreground, stopped by its pid
+    def __init__(self, root, jail):
+        s = socket.socket()
+        s.bind(('127.0.0.1', 0))
+        self.port, self.dir, self.clients = s.getsockname()[1], root + '/server', []
+        s.close()
+        fill = {'@ADDRESS@': '127.0.0.1', '@PORT@': str(self.port), '@ROOT@': self.dir, '@CREVIK@': root + '/bin/crevik'}
+        open(self.dir + '/proftpd.conf', 'w').write(re.sub(r'@[A-Z]+@', lambda m: fill[m.group()], open(CONF).read()))
+        self.proc = subprocess.Popen([PROFTPD, '-n', '-c', self.dir + '/proftpd.conf'] + ['-D', 'JAIL'] * jail,
+                                     stdout=subprocess.DEVNULL, stderr=open(self.dir + '/stderr', 'w'))
+
+    def login(self, user):
+        for _ in range(100):  # until it listens
+            try:
+                ftp = ftplib.FTP()
+                ftp.connect('127.0.0.1', self.port, timeout=60)
+                ftp.login(user, 'secret')
+                self.clients.append(ftp)
+                return ftp
+            except ConnectionRefusedError:
+                time.sleep(0.1)
+        raise RuntimeError('proftpd does not listen: ' + open(self.dir + '/stderr').read())
+
+    def stop(self):  # the sessions end with their connections
+        for ftp in self.clients:
+            ftp.close()
+        self.proc.terminate()
+        self.proc.wait()
+        for log in [self.dir + '/' + n for n in ('stderr', 'exec.log') if failures]:
+            print('--- %s\n%s' % (log, open(log).read()[-3000:] if os.path.exists(log) else ''))
+
+
+def plain_site(server, up):
+    ann, joe = server.login('ann'), server.login('joe')
+    # .sfv first, then the files; a delete after completion reopens the release.
+    rel, files = up + '/Sfv.First', {'a.r00': 5000, 'a.r01': 6000, 'a.r02': 7000}
+    ann.mkd('Sfv.First')
+    put_sfv(ann, 'Sfv.First', 'a.sfv', files)
+    expect_tree(rel, '.upChk.log', '[0% DONE]-[0 of 3 files checked]/', '[UP #1@1KB by ann@flow at *]/',
+                'a.r00-missing', 'a.r01-missing', 'a.r02-missing', 'a.sfv')
+    started = time.time()
+    for name, size in files.items():
+        put(ann, 'Sfv.First', name, size)
+    print('[  figures ] 3 uploads, each answered after its check: %.1f ms each' % ((time.time() - started) / 3 * 1000))
+    complete = ['.upChk.log', '[100% COMPLETE]-[#3@18KB files at *]/', 'a.r00', 'a.r01', 'a.r02', 'a.sfv', 'race.txt']
+    expect_tree(rel, *complete, '[UP #4@19KB by ann@flow at *]/')
+    check('Sfv.First' in open(rel + '/race.txt').read(), 'no race report on Sfv.First')
+    ann.delete('Sfv.First/a.r01')
+    expect_tree(rel, '.upChk.log', '[66% DONE]-[2 of 3 files checked]/', '[UP #3@13KB by ann@flow at *]/',
+                'a.r00', 'a.r01-missing', 'a.r02', 'a.sfv')
+    check('[--INCOMPLETE--]-[Sfv.First]' in os.listdir(up), 'the delete did not reopen Sfv.First')
+    put(joe, 'Sfv.First', 'a.r01', 6000)
+    expect_tree(rel, *complete, '[UP #1@6KB by joe@crew at *]/', '[UP #3@13KB by ann@flow at *]/')
+
+    # Files first, one damaged, then the .sfv; the damaged one again, intact.
+    rel, files = up + '/Files.First', {'b.r00': 3000, 'b.r01': 3000, 'b.r02': 3000}
+    joe.mkd('Files.First')
+    for name, size in files.items():
+        put(joe, 'Files.First', name, size, damaged=name == 'b.r01')
+    expect_tree(rel, '.upChk.log', '[UP #3@9KB by joe@crew at *]/', 'b.r00', 'b.r01', 'b.r02')
+    put_sfv(joe, 'Files.First', 'b.sfv', files)
+    expect_tree(rel, '.upChk.log', '[66% DONE]-[2 of 3 files checked]/', '[UP #4@10KB by joe@crew at *]/',
+                'b.r00', 'b.r01-missing', 'b.r01.bad', 'b.r02', 'b.sfv')
+    put(joe, 'Files.First', 'b.r01', 3000)
+    expect_tree(rel, '.upChk.log', '[100% COMPLETE]-[#3@9KB files at *]/', '[UP #4@10KB by joe@crew at *]/',
+                'b.r00', 'b.r01', 'b.r02', 'b.sfv', 'race.txt')
+
+    # Two users race on one release, each on his own connection.
+    rel, files = up + '/Race', {'r.r%02d' % i: 2000 + i for i in range(30)}
+    ann.mkd('Race')
+    put_sfv(ann, 'Race', 'r.sfv', files)
+    names = sorted(files)
+    racers = [threading.Thread(target=lambda u, mine: [put(u, 'Race', n, files[n]) for n in mine], args=(u, names[i::2]))
+              for i, u in enumerate((ann, joe))]
+    for t in racers:
+        t.start()
+    for t in racers:
+        t.join()
+    check(statuses(rel) == {'ann': ['N'] + ['S'] * 15, 'joe': ['S'] * 15}, 'Race records: %s' % statuses(rel))
+    expect_tree(rel, '.upChk.log', '[100% COMPLETE]-[#30@60KB files at *]/', '[UP #16@31KB by ann@flow at *]/',
+                '[UP #15@30KB by joe@crew at *]/', *names, 'r.sfv', 'race.txt')
+
+    # A release on two discs: one incomplete entry per disc.
+    ann.mkd('Two.Disc')
+    for cd in ('CD1', 'CD2'):
+        ann.mkd('Two.Disc/' + cd)
+        put_sfv(ann, 'Two.Disc/' + cd, 'cd.sfv', {'x.r00': 1000, 'x.r01': 1000})
+    check('[--INCOMPLETE--]-[Two.Disc-CD1]' in os.listdir(up), 'no incomplete entry for CD1')
+    for cd, name in ('CD1', 'x.r00'), ('CD1', 'x.r01'), ('CD2', 'x.r00'):
+        put(joe, 'Two.Disc/' + cd, name, 1000)
+    expect_tree(up + '/Two.Disc/CD2', '.upChk.log', '[50% DONE]-[1 of 2 files checked]/',
+                '[UP #1@1KB by ann@flow at *]/', '[UP #1@1KB by joe@crew at *]/', 'cd.sfv', 'x.r00', 'x.r01-missing')
+    expect_tree(up, 'Files.First/', 'Race/', 'Sfv.First/', 'Two.Disc/', '[--INCOMPLETE--]-[Two.Disc-CD2]')
+
+    # Throttled, a re-upload's speed is the throttle's: it counts from its own start.
+    slow = os.path.dirname(up) + '/slow/Throttled'
+    ann.mkd(slow)
+    put(ann, slow, 't.r00', 1024)
+    time.sleep(1)
+    started = time.time()
+    put(ann, slow, 't.r00', 300 * 1024)
+    [updir] = [n for n in os.listdir(slow) if n.startswith('[UP #1@300KB by ann@flow at ')]
+    value, unit = re.search(r' at ([\d.]+)([KM])Bps\]', updir).groups()
+    speed = float(value) * (1024 if unit == 'M' else 1)
+    print('[  figures ] %s: 300 KB in %.2f s through a 200 KB/s throttle' % (updir, time.time() - started))
+    check(150 <= speed <= 250, 'speed %.0f KB/s is not within 25%% of 200 KB/s' % speed)
+
+
+def jailed_site(server, jail):  # crevik and Crevik.ini inside the jail, %F
+    jim = server.login('jim')
+    check(jim.pwd() == '/', 'jim is not locked into his home')
+    jim.mkd('/up/Jailed')
+    put_sfv(jim, '/up/Jailed', 'j.sfv', {'j.r00': 4000, 'j.r01': 4000})
+    put(jim, '/up/Jailed', 'j.r00', 4000)
+    put(jim, '/up/Jailed', 'j.r01', 4000)
+    expect_tree(jail + '/up/Jailed', '.upChk.log', '[100% COMPLETE]-[#2@8KB files at *]/',
+                '[UP #3@9KB by jim@crew at *]/', 'j.r00', 'j.r01', 'j.sfv', 'race.txt')
+    jim.delete('/up/Jailed/j.r01')
+    expect_tree(jail + '/up/Jailed', '.upChk.log', '[50% DONE]-[1 of 2 files checked]/',
+                '[UP #2@5KB by jim@crew at *]/', 'j.r00', 'j.r01-missing', 'j.sfv')
+    expect_tree(jail + '/up', 'Jailed/', '[--INCOMPLETE--]-[Jailed]')
+
+
+def quiet_and_shared(bin_dir, area):  # nothing logged; all below the area the group's and writable by it
+    check(open(bin_dir + '/Crevik.log').read() == '', 'Crevik.log: ' + open(bin_dir + '/Crevik.log').read())
+    for dirpath, dirs, files in os.walk(area):
+        for name in dirs + files:
+            st = os.lstat(os.path.join(dirpath, name))
+            check(st.st_gid == SITE and st.st_mode & stat.S_IWGRP, "not the group's: %s/%s" % (dirpath, name))
+
+
+def is_static(path):  # no program interpreter among the ELF program headers
+    h = open(path, 'rb').read(4096)
+    off, (size, count) = struct.unpack_from('<Q', h, 0x20)[0], struct.unpack_from('<HH', h, 0x36)
+    return all(struct.unpack_from('<I', h, off + i * size)[0] != 3 for i in range(count))
+
+
+def run(root, jail):
+    server = Server(root, jail)
+    try:
+        jailed_site(server, root + '/jail') if jail else plain_site(server, root + '/up')
+    finally:
+        server.stop()
+    quiet_and_shared(root + ('/jail/crevik' if jail else '/bin'), root + ('/jail/up' if jail else '/up'))
+
+
+def main():
+    if os.geteuid() != 0:
+        print('SKIP: the proftpd test needs root (the server switches to its users)')
+        return 77
+    if not os.path.exists(PROFTPD) or not os.path.exists(FTPASSWD):
+        print('SKIP: proftpd is not installed (Debian: proftpd-core)')
+        return 77
+    root = tempfile.mkdtemp(prefix='crevik-proftpd-')
+    try:
+        os.chmod(root, 0o755)
+        for d in ('server', 'bin', 'up', 'slow', 'jail', 'jail/crevik', 'jail/up'):
+            os.mkdir(os.path.join(root, d))
+        for d in ('up', 'slow', 'jail/up'):  # the group's upload areas
+            os.chown(os.path.join(root, d), 0, SITE)
+            os.chmod(os.path.join(root, d), 0o2775)
+        open(root + '/slow/.ftpaccess', 'w').write('TransferRate STOR 200\n')
+        for user, uid, gid, home in USERS:
+            subprocess.run([FTPASSWD, '--passwd', '--file=%s/server/ftpd.passwd' % root, '--name=' + user, '--uid=%d' % uid,
+                            '--gid=%d' % gid, '--home=%s/%s' % (root, home), '--shell=/bin/false', '--stdin'],
+                           input=b'secret', check=True, capture_output=True)
+        for group, gid, members in GROUPS:
+            subprocess.run([FTPASSWD, '--group', '--file=%s/server/ftpd.group' % root, '--name=' + group, '--gid=%d' % gid,
+                            '--member=' + members], check=True, capture_output=True)
+        install(root + '/bin')
+        run(root, jail=False)
+        if is_static(CREVIK):
+            install(root + '/jail/crevik')
+            run(root, jail=True)
+        else:
+            print('SKIP: the DefaultRoot case: %s is not linked statically (sanitizer build)' % CREVIK)
+    finally:
+        shutil.rmtree(root)
+    print('%d failures' % len(failures))
+    return 1 if failures else 0
+
+
+sys.exit(main())
