@@ -195,8 +195,8 @@ long CountLines(const std::string& text, const std::string& needle) {
 }
 
 #ifndef _WIN32
-int CheckFeed(const std::string& feed, std::string* out) {
-    std::string command = "python3 '" CREVIK_SOURCE_DIR "/tests/e2e/feed_check.py' '" + feed + "'";
+int RunPython(const std::string& scriptAndWords, const std::string& path, std::string* out) {
+    std::string command = "python3 " CREVIK_SOURCE_DIR "/" + scriptAndWords + " '" + path + "'";
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe) return -1;
     char buf[4096];

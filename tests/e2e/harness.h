@@ -73,9 +73,12 @@ constexpr const char* kFeedSetting = "[GENERAL]\nFEED=race.feed\n";
 // Lines that hold `needle`.
 long CountLines(const std::string& text, const std::string& needle);
 #ifndef _WIN32
-// tests/e2e/feed_check.py on a feed: its output, one line per feed line;
-// exit status 0 when every line is valid.
-int CheckFeed(const std::string& feed, std::string* out);
+// A Python script of the source tree with its words and one path: its output
+// and exit status.
+int RunPython(const std::string& scriptAndWords, const std::string& path, std::string* out);
+// Checks every line of a feed; prints one line per feed line: the event and
+// its names as the hex of their bytes.
+constexpr const char* kFeedCheck = "tests/e2e/feed_check.py";
 #endif
 
 }  // namespace e2e
