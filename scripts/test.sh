@@ -6,7 +6,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake make g++ libgtest-dev python3)  # python3: the feed checker and example script
+# cksfv writes .sfv files for the check test; python3 runs the feed checker and example script
+packages=(cmake make g++ libgtest-dev cksfv python3)
 # As root also the proftpd test's server (it skips without root); no other
 # FTP server, as Debian's FTP servers conflict with each other.
 if [ "$(id -u)" -eq 0 ]; then packages+=(proftpd-core); fi

@@ -1,8 +1,11 @@
 #include "commands/commands.h"
 
+#include "commands/command_support.h"
 #include "util/util.h"
 
 namespace {
+
+const char* programWord = "";
 
 struct CommandRoute {
     const char* word;
@@ -10,15 +13,20 @@ struct CommandRoute {
 };
 
 const CommandRoute kCommands[] = {
-    {nullptr, nullptr},
+    {"check", RunCheck},
+    {"cleanup", RunCleanup},
+    {"rescan", RunRescan},
 };
 
 }  // namespace
 
+const char* ProgramWord() { return programWord; }
+
 bool RunOperatorCommand(int argc, const char* const* argv, int* status) {
     if (argc < 2) return false;
+    programWord = argv[0];
     for (const CommandRoute& route : kCommands) {
-        if (!route.word || !EqualNoCase(argv[1], route.word)) continue;
+        if (!EqualNoCase(argv[1], route.word)) continue;
         *status = route.run(argc - 2, argv + 2);
         return true;
     }

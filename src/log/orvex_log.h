@@ -4,6 +4,7 @@
 #ifndef CREVIK_ORVEX_LOG_H
 #define CREVIK_ORVEX_LOG_H
 
+#include <cstddef>
 #include <cstdint>
 
 #include "log/ordered_list.h"
@@ -83,6 +84,9 @@ public:
     int32_t UserCountAndSpeedAndSize(const char* user, char* countOut, char* speedOut, char* sizeOut);
     UploadRecord* GetNodeWithCheckBad(const char* name);
     void RemoveRecord(const char* name);
+    // Removes every record whose key (FileKey of its name) is not among
+    // `keys`, which are sorted ascending.
+    void KeepRecordsOf(const uint32_t* keys, size_t count);
     void TakeRecord(const char* name, char* userOut, char* groupOut);
 
     // ---- .sfv and ACL ----

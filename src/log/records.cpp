@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -105,6 +106,20 @@ void OrvexLog::RemoveRecord(const char* name) {
     if (!GetNodeWithCheckBad(name)) return;
     records->RemoveCurrent();
     modified = true;
+}
+
+void OrvexLog::KeepRecordsOf(const uint32_t* keys, size_t count) {
+    if (!records) return;
+    for (void* e = records->First(); e;) {
+        uint32_t key = static_cast<uint32_t>(static_cast<const UploadRecord*>(e)->key);
+        if (std::binary_search(keys, keys + count, key)) {
+            e = records->Next();
+            continue;
+        }
+        records->RemoveCurrent();  // the cursor moves on to the next, or back to the last kept
+        modified = true;
+        e = records->Current();
+    }
 }
 
 void OrvexLog::TakeRecord(const char* name, char* userOut, char* groupOut) {

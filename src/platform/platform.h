@@ -120,6 +120,15 @@ struct PlatLocalTime {
 PlatLocalTime PlatNow();
 double PlatWallSeconds();  // seconds since 1970, UTC, with the fraction
 
+// ---- for operator commands -------------------------------------------------
+// What a name is, the name itself and never a link's target.
+enum class PlatEntryKind { None, File, Dir, Link, Other };
+PlatEntryKind PlatEntryKindOf(const char* path);
+// Standard error is an interactive terminal (a console on Windows).
+bool PlatStderrIsTerminal();
+// Milliseconds of a clock that never goes back; only differences mean anything.
+double PlatClockMs();
+
 // ---- fault injection (tests only) ----------------------------------------
 // Makes the next call of one operation fail with the given errno, once.
 enum class PlatFault { None, Write, Close, Replace, CreateTruncate };

@@ -373,6 +373,25 @@ bool PlatAppendOnce(const char* path, const void* data, size_t len) {
     return false;
 }
 
+// ---- for operator commands ----------------------------------------------------------
+
+PlatEntryKind PlatEntryKindOf(const char* path) {
+    struct stat st;
+    if (lstat(path, &st) != 0) return PlatEntryKind::None;
+    if (S_ISREG(st.st_mode)) return PlatEntryKind::File;
+    if (S_ISDIR(st.st_mode)) return PlatEntryKind::Dir;
+    if (S_ISLNK(st.st_mode)) return PlatEntryKind::Link;
+    return PlatEntryKind::Other;
+}
+
+bool PlatStderrIsTerminal() { return isatty(STDERR_FILENO) == 1; }
+
+double PlatClockMs() {
+    struct timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<double>(ts.tv_sec) * 1000.0 + static_cast<double>(ts.tv_nsec) / 1e6;
+}
+
 // ---- time -------------------------------------------------------------------------
 
 double PlatWallSeconds() {

@@ -373,6 +373,29 @@ bool PlatAppendOnce(const char* path, const void* data, size_t len) {
     return ok && wrote == len;
 }
 
+// ---- for operator commands ----------------------------------------------------------
+
+PlatEntryKind PlatEntryKindOf(const char* path) {
+    DWORD attrs = GetFileAttributesA(path);
+    if (attrs == INVALID_FILE_ATTRIBUTES) return PlatEntryKind::None;
+    if (attrs & FILE_ATTRIBUTE_REPARSE_POINT) return PlatEntryKind::Link;
+    if (attrs & FILE_ATTRIBUTE_DIRECTORY) return PlatEntryKind::Dir;
+    if (attrs & FILE_ATTRIBUTE_DEVICE) return PlatEntryKind::Other;
+    return PlatEntryKind::File;
+}
+
+bool PlatStderrIsTerminal() {
+    DWORD mode = 0;
+    return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
+
+double PlatClockMs() {
+    LARGE_INTEGER now, perSecond;
+    QueryPerformanceCounter(&now);
+    QueryPerformanceFrequency(&perSecond);
+    return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(perSecond.QuadPart);
+}
+
 // ---- time -------------------------------------------------------------------------
 
 double PlatWallSeconds() {

@@ -46,13 +46,8 @@ void SettleMarkers() {
 }  // namespace
 
 bool ReleaseHasSfv() {
-    char pattern[kMaxPath + 8];
-    std::snprintf(pattern, sizeof pattern, "%s*.sfv", ReleaseDir);
-    PlatFindEntry match;
-    PlatFind* find = PlatFindFirst(pattern, &match);
-    if (!find) return false;
-    PlatFindClose(find);
-    return true;
+    char name[kMaxPath];
+    return FindSfvName(ReleaseDir, name);
 }
 
 ReleaseCounts CountRelease() {
@@ -125,6 +120,17 @@ void CompleteRelease() {
     CleanMarkers();
     MakeMessageFile();
     FeedCompleted();
+}
+
+void RefreshCompletion() {
+    if (!IsComplete(CountRelease())) return;
+    theLog.CalcRaceInfo();
+    char files[16], name[kMaxPath];
+    FormatCount(theLog.GetRaceFiles(), files);
+    CompletionDirName(files, name);
+    if (PlatPathExists(name)) return;
+    RemoveCompletion();
+    CompleteRelease();
 }
 
 void SettleRelease(bool wasComplete) {

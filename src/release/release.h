@@ -38,6 +38,10 @@ void SettleRelease(bool wasComplete);
 // The completion of "sfvcomplete": completion directory, incomplete entry
 // gone, markers cleaned, race report.
 void CompleteRelease();
+// A complete release whose completion directory does not show the log's
+// figures (records changed after it completed) completes again, with a new
+// race report; one that shows them is left as it stands.
+void RefreshCompletion();
 
 // ---- sizes and speeds of files on disk ----
 int32_t SizeInKb(uint64_t bytes);  // rounded up: a non-empty file is never 0 KB

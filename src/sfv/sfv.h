@@ -8,6 +8,14 @@
 
 constexpr const char* kAclFileName = ".brindlesrv.acl";
 
+// The .sfv of a directory ("" or a path ending in the separator): the first
+// name ending in ".sfv" in the search's name order. False when there is none.
+bool FindSfvName(const char* dir, char name[kMaxPath]);
+
+// Appends the entries of a .sfv file to `entries` (SfvEntry elements), in
+// file order. False when the path is no readable file.
+bool ReadSfvEntries(const char* path, OrderedList* entries);
+
 // GENERAL/BAD's treatment of a file that failed its check: 1 sets it aside as
 // "NAME.bad" (an older one gives way), 2 deletes it, its ".bad" copy and its
 // record; any other value leaves it.

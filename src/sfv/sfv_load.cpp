@@ -78,31 +78,41 @@ bool ParseAclLine(char* line, AclEntry* entry) {
 
 }  // namespace
 
+bool FindSfvName(const char* dir, char name[kMaxPath]) {
+    char pattern[kMaxPath + 8];
+    std::snprintf(pattern, sizeof pattern, "%s*.sfv", dir);
+    PlatFindEntry match;
+    PlatFind* find = PlatFindFirst(pattern, &match);
+    if (!find) return false;
+    PlatFindClose(find);
+    CopyText(name, kMaxPath, match.name);
+    return true;
+}
+
+bool ReadSfvEntries(const char* path, OrderedList* entries) {
+    // A directory, or anything else that is no readable file, gives nothing.
+    FILE* file = OpenFileForRead(path);
+    if (!file) return false;
+    char line[kSfvLineRead];
+    SfvEntry entry;
+    while (std::fgets(line, sizeof line, file))
+        if (ParseSfvLine(line, &entry)) entries->Append(&entry);
+    std::fclose(file);
+    return true;
+}
+
 void OrvexLog::LoadSfvFile() {
     if (sfvEntries) return;
     sfvEntries = new (std::nothrow) OrderedList(sizeof(SfvEntry), CompareSfvKeys);
     if (!sfvEntries) return;
 
-    char pattern[kMaxPath + 8];
-    std::snprintf(pattern, sizeof pattern, "%s*.sfv", ReleaseDir);
-    PlatFindEntry match;
-    PlatFind* find = PlatFindFirst(pattern, &match);
-    if (!find) {
-        WriteDiagLog(theConfig, "OrvexLog::LoadSfvFile() sfv file is not exist (pattern = %s)", pattern);
+    char name[kMaxPath];
+    if (!FindSfvName(ReleaseDir, name)) {
+        WriteDiagLog(theConfig, "OrvexLog::LoadSfvFile() sfv file is not exist (pattern = %s*.sfv)", ReleaseDir);
         return;
     }
-    PlatFindClose(find);
-
-    // By its bare name, in the release directory that is the working
-    // directory. A directory, or anything else that is no readable file,
-    // loads nothing.
-    FILE* file = OpenFileForRead(match.name);
-    if (!file) return;
-    char line[kSfvLineRead];
-    SfvEntry entry;
-    while (std::fgets(line, sizeof line, file))
-        if (ParseSfvLine(line, &entry)) sfvEntries->Append(&entry);
-    std::fclose(file);
+    // By its bare name, in the release directory that is the working directory.
+    ReadSfvEntries(name, sfvEntries);
 }
 
 bool OrvexLog::LoadAclFile(const char* directory) {

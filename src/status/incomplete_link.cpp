@@ -88,13 +88,17 @@ bool SplitReleasePath(const char* path, char parent[kMaxPath], char dirname[kMax
     return true;
 }
 
+const char* IncompleteTemplate(bool isSub) {
+    return isSub ? theConfig.GetString(kTemplate, "INCOMPLETE_PARENTB", kDefaultParentB)
+                 : theConfig.GetString(kTemplate, "INCOMPLETE_PARENTA", kDefaultParentA);
+}
+
 bool ReleaseLinkOf(const char* releaseDir, ReleaseLink* link) {
     char dirname[kMaxPath], sub[kMaxPath];
     bool isSub = SplitReleasePath(releaseDir, link->parent, dirname, sub);
     // A cut value could name another release's entry.
     if (!*dirname || std::strlen(dirname) > kValueMax || std::strlen(sub) > kValueMax) return false;
-    link->templ = isSub ? theConfig.GetString(kTemplate, "INCOMPLETE_PARENTB", kDefaultParentB)
-                        : theConfig.GetString(kTemplate, "INCOMPLETE_PARENTA", kDefaultParentA);
+    link->templ = IncompleteTemplate(isSub);
     MakeNameValue(dirname, link->release);
     MakeNameValue(sub, link->part);
     TemplateVars::Clear();

@@ -44,6 +44,8 @@ void ExpandCompleteName(const char* sfvCount, char out[kMaxPath]) {
 
 }  // namespace
 
+void CompletionDirName(const char* sfvCount, char out[kMaxPath]) { ExpandCompleteName(sfvCount, out); }
+
 void UpdateProgressDir(const char* sfvCount, const char* good, const char* percent, bool complete) {
     TemplateVars::Clear();
     TemplateVars::Add(4, "good", kAnyValue, "sfv_count", kAnyValue, "percent", kAnyValue, "progressbar", kAnyValue);

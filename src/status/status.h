@@ -34,9 +34,16 @@ const char* MakeProgressBar(int32_t percent, char blank, char fill);
 
 // ---- progress and completion directory ----
 void UpdateProgressDir(const char* sfvCount, const char* good, const char* percent, bool complete);
+// The completion directory's name for theLog's race figures (CalcRaceInfo first).
+void CompletionDirName(const char* sfvCount, char out[kMaxPath]);
 
 // ---- upload status directory of one user ----
+// The user of records nobody reported (a rescan found the file): such
+// records count everywhere but get no upload status directory.
+constexpr const char* kUnknownUploader = "-";
 void UpdateUpDir(const char* user, const char* group);
+// Removes the upload status directories of users without records in theLog.
+void RemoveStaleUpDirs();
 
 // ---- incomplete entries in the parent directory ----
 bool IsReleaseSubDir(const char* name);
@@ -44,6 +51,12 @@ bool IsReleaseSubDir(const char* name);
 // ends in the separator; true when the path is a release sub-directory.
 bool SplitReleasePath(const char* path, char parent[kMaxPath], char dirname[kMaxPath], char sub[kMaxPath]);
 void UpdateIncompleteLink(const char* sfvCount, const char* good, const char* percent, bool remove);
+// The wildcard form (a bare name) of the incomplete entry of the release
+// directory `releaseDir` (ending in the separator), and the directory it lies in.
+bool IncompleteEntryForm(const char* releaseDir, char parent[kMaxPath], char form[kMaxPath]);
+// The wildcard form that every name the A template (or B, for `isSub`) can
+// give matches. False when it would match any name at all.
+bool AnyIncompleteEntryForm(bool isSub, char form[kMaxPath]);
 
 // ---- search and delete ----
 class DirFinder {

@@ -41,6 +41,8 @@ struct ReleaseLink {
     const char* templ;
     char pattern[kMaxPath];  // parent + wildcard form
 };
+// INCOMPLETE_PARENTB for a release sub-directory, INCOMPLETE_PARENTA otherwise.
+const char* IncompleteTemplate(bool isSub);
 // False when the names do not fit whole (a cut name could be another release's).
 bool ReleaseLinkOf(const char* releaseDir, ReleaseLink* link);
 

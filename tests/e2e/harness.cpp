@@ -5,6 +5,7 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -65,16 +66,47 @@ Site::~Site() {
     fs::remove_all(root_, ec);
 }
 
+Site::Output Site::Capture(const Words& words) const {
+    Output result;
+    result.status = Wait(Start(words, true));
+    result.out = FileText(root_ + "/stdout.txt");
+    result.err = FileText(root_ + "/stderr.txt");
 #ifdef _WIN32
-long Site::Start(const Words& words) const {
+    // Windows programs end their printed lines the Windows way.
+    for (std::string* text : {&result.out, &result.err})
+        for (size_t at; (at = text->find("\r\n")) != std::string::npos;) text->erase(at, 1);
+#endif
+    return result;
+}
+
+#ifdef _WIN32
+namespace {
+HANDLE InheritedFile(const std::string& path) {
+    SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
+    return CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                       nullptr);
+}
+}  // namespace
+
+long Site::Start(const Words& words, bool capture) const {
     // Quotation marks group a word; the splitter has no escape, so a word that
     // holds one cannot be passed whole, as with the real server.
     std::string line = "\"" + program_ + "\"";
     for (const std::string& w : words) line += " \"" + w + "\"";
     STARTUPINFOA si = {};
     si.cb = sizeof si;
+    if (capture) {  // as a server hands a site command's output to the client
+        si.dwFlags = STARTF_USESTDHANDLES;
+        si.hStdOutput = InheritedFile(root_ + "\\stdout.txt");
+        si.hStdError = InheritedFile(root_ + "\\stderr.txt");
+    }
     PROCESS_INFORMATION pi = {};
-    if (!CreateProcessA(program_.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+    bool started = CreateProcessA(program_.c_str(), &line[0], nullptr, nullptr, capture, 0, nullptr, nullptr, &si, &pi);
+    if (capture) {
+        CloseHandle(si.hStdOutput);
+        CloseHandle(si.hStdError);
+    }
+    if (!started) {
         ADD_FAILURE() << "cannot start " << program_ << " (error " << GetLastError() << ")";
         return 0;
     }
@@ -91,7 +123,7 @@ int Site::Wait(long pid) {
     return exited ? static_cast<int>(code) : -1;
 }
 #else
-long Site::Start(const Words& words) const {
+long Site::Start(const Words& words, bool capture) const {
     Words copy = words;
     copy.insert(copy.begin(), program_);
     std::vector<char*> argv;
@@ -99,6 +131,10 @@ long Site::Start(const Words& words) const {
     argv.push_back(nullptr);
     pid_t pid = fork();
     if (pid == 0) {
+        if (capture) {
+            dup2(open((root_ + "/stdout.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
+            dup2(open((root_ + "/stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+        }
         execv(program_.c_str(), argv.data());
         _exit(127);
     }

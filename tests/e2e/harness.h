@@ -37,9 +37,15 @@ public:
     void SetConfig(const std::string& iniText) const;
     // Starts the program with these words after its name, without waiting;
     // Wait() gives its exit status (-1 when it did not exit normally).
-    long Start(const Words& words) const;
+    // `capture` sends its standard output and error to the site's files.
+    long Start(const Words& words, bool capture = false) const;
     static int Wait(long pid);
     int Run(const Words& words) const { return Wait(Start(words)); }
+    struct Output {
+        int status;
+        std::string out, err;
+    };
+    Output Capture(const Words& words) const;  // one run, waited for; lines end in "\n"
     const std::string& program() const { return program_; }
 
 private:

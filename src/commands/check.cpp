@@ -1,0 +1,96 @@
+// crevik check <dir or .sfv file>...: verifies the files a .sfv lists against
+// the files beside it. Reads only: no log, no marker, no status entry.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "commands/command_support.h"
+#include "commands/commands.h"
+#include "log/ordered_list.h"
+#include "release/release.h"
+#include "sfv/sfv.h"
+#include "util/util.h"
+
+namespace {
+
+// By the listed name, in the release directory that is the working directory.
+FileVerdict VerdictOf(const SfvEntry& entry, uint64_t* bytes) {
+    PlatFileInfo info;
+    *bytes = PlatStatFile(entry.name, &info) ? info.bytes : 0;
+    if (!PlatPathExists(entry.name)) return FileVerdict::Missing;
+    return ListedFileIsGood(entry) ? FileVerdict::Ok : FileVerdict::Bad;
+}
+
+// The .sfv and the directory of its files named by one argument; false (with
+// the message printed) when the argument names neither.
+bool LocateSfv(const char* arg, char dir[kMaxPath], char sfvPath[kMaxPath]) {
+    if (FileExists(arg)) {
+        GetDirPart(arg, dir);
+        CopyText(sfvPath, kMaxPath, arg);
+        return true;
+    }
+    if (!PlatPathExists(arg)) {
+        Trouble(arg, "no such file or directory");
+        return false;
+    }
+    if (!DirPrefix(arg, dir)) return false;
+    char name[kMaxPath];
+    if (!FindSfvName(dir, name)) {
+        Trouble(arg, "no .sfv");
+        return false;
+    }
+    if (std::snprintf(sfvPath, kMaxPath, "%s%s", dir, name) >= kMaxPath) {
+        Trouble(arg, "path too long");
+        return false;
+    }
+    return true;
+}
+
+// Lists the verdicts of one release whose .sfv entries are read; the
+// working directory is the release's meanwhile.
+ReleaseTally CheckListed(OrderedList* entries) {
+    ReleaseTally tally = {};
+    ProgressBegin(entries->Count());
+    for (void* e = entries->First(); e; e = entries->Next()) {
+        const SfvEntry& entry = *static_cast<const SfvEntry*>(e);
+        uint64_t bytes = 0;
+        ReportVerdict(VerdictOf(entry, &bytes), entry.name, &tally);
+        ProgressStep(bytes);
+    }
+    ProgressEnd();
+    return tally;
+}
+
+int CheckOne(const char* arg) {
+    char dir[kMaxPath], sfvPath[kMaxPath], full[kMaxPath], before[kMaxPath];
+    if (!LocateSfv(arg, dir, sfvPath)) return kExitTrouble;
+    OrderedList entries(sizeof(SfvEntry), CompareSfvKeys);
+    if (!ReadSfvEntries(sfvPath, &entries)) return Trouble(sfvPath, "cannot read the .sfv");
+    if (entries.Count() == 0) return Trouble(sfvPath, "the .sfv lists no file");
+    if (!PlatFullDirPath(*dir ? dir : ".", full) || !PlatCurrentDir(before) || !PlatChangeDir(full))
+        return Trouble(arg, std::strerror(errno));
+
+    ReleaseTally tally = CheckListed(&entries);
+    PlatChangeDir(before);
+    char prefix[kMaxPath], label[kMaxPath];
+    if (!DirPrefix(full, prefix)) return kExitTrouble;
+    ReleaseLabel(prefix, label);
+    ReportSummary(label, tally);
+    return TallyStatus(tally);
+}
+
+}  // namespace
+
+int RunCheck(int argc, const char* const* argv) {
+    if (argc < 1) {
+        std::fputs("usage: crevik check <dir or .sfv file>...\n", stderr);
+        return kExitTrouble;
+    }
+    LoadProgramConfig(ProgramWord());  // EXTRA_SUB_DIRS names the release sub-directories
+    int status = kExitOk;
+    for (int i = 0; i < argc; ++i) {
+        int one = CheckOne(argv[i]);
+        if (one > status) status = one;
+    }
+    return status;
+}

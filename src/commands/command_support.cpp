@@ -1,0 +1,113 @@
+#include "commands/command_support.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "commands/commands.h"
+#include "status/status.h"
+#include "util/util.h"
+
+namespace {
+
+struct Progress {
+    bool active;
+    bool drawn;
+    int32_t done, total;
+    uint64_t bytes;
+    double startMs;
+} progress;
+
+void ClearProgressLine() {
+    if (!progress.drawn) return;
+    std::fputs("\r\033[K", stderr);
+    progress.drawn = false;
+}
+
+void DrawProgressLine() {
+    double seconds = (PlatClockMs() - progress.startMs) / 1000.0;
+    double mbps = seconds > 0 ? static_cast<double>(progress.bytes) / (1024.0 * 1024.0) / seconds : 0.0;
+    std::fprintf(stderr, "\r\033[K%d of %d files, %.1f MB/s", progress.done, progress.total, mbps);
+    std::fflush(stderr);
+    progress.drawn = true;
+}
+
+bool IsSep(char c) { return c == '/' || c == '\\'; }
+
+}  // namespace
+
+void ReportVerdict(FileVerdict verdict, const char* name, ReleaseTally* tally) {
+    const char* word = "OK";
+    ++tally->files;
+    switch (verdict) {
+    case FileVerdict::Ok:
+        ++tally->ok;
+        break;
+    case FileVerdict::Bad:
+        word = "BAD";
+        ++tally->bad;
+        break;
+    case FileVerdict::Missing:
+        word = "MISSING";
+        ++tally->missing;
+        break;
+    }
+    ClearProgressLine();
+    std::printf("%-9s%s\n", word, name);
+    if (progress.active) std::fflush(stdout);
+}
+
+void ReportSummary(const char* label, const ReleaseTally& tally) {
+    ClearProgressLine();
+    std::printf("%s: %d files, %d ok, %d bad, %d missing\n", label, tally.files, tally.ok, tally.bad, tally.missing);
+    std::fflush(stdout);
+}
+
+int TallyStatus(const ReleaseTally& tally) { return tally.ok == tally.files ? kExitOk : kExitFound; }
+
+void ReleaseLabel(const char* dir, char out[kMaxPath]) {
+    char parent[kMaxPath], name[kMaxPath], sub[kMaxPath];
+    if (SplitReleasePath(dir, parent, name, sub) && *name)
+        std::snprintf(out, kMaxPath, "%s/%s", name, sub);
+    else
+        CopyText(out, kMaxPath, *name ? name : dir);
+}
+
+bool DirPrefix(const char* arg, char out[kMaxPath]) {
+    size_t len = std::strlen(arg);
+    while (len > 1 && IsSep(arg[len - 1])) --len;
+    if (len == 1 && IsSep(arg[0])) len = 0;  // the root: its prefix is the separator alone
+    if (len + 2 > static_cast<size_t>(kMaxPath)) {
+        Trouble(arg, "path too long");
+        return false;
+    }
+    std::memcpy(out, arg, len);
+    out[len] = kPathSep;
+    out[len + 1] = '\0';
+    return true;
+}
+
+int Trouble(const char* path, const char* what) {
+    ClearProgressLine();
+    std::fflush(stdout);
+    std::fprintf(stderr, "crevik: %s: %s\n", path, what);
+    return kExitTrouble;
+}
+
+void ProgressBegin(int32_t total) {
+    progress = Progress{};
+    progress.active = PlatStderrIsTerminal();
+    progress.total = total;
+    progress.startMs = PlatClockMs();
+    if (progress.active) DrawProgressLine();
+}
+
+void ProgressStep(uint64_t bytes) {
+    ++progress.done;
+    progress.bytes += bytes;
+    if (progress.active) DrawProgressLine();
+}
+
+void ProgressEnd() {
+    ClearProgressLine();
+    progress.active = false;
+}

@@ -1,0 +1,51 @@
+// Pieces the operator commands share: their words, the per-file verdict lines
+// and release summaries of check and rescan, the progress line and the
+// one-line trouble messages.
+#ifndef CREVIK_COMMAND_SUPPORT_H
+#define CREVIK_COMMAND_SUPPORT_H
+
+#include <cstdint>
+
+#include "platform/platform.h"
+
+// ---- the commands (argv: the words after the command word) ----
+int RunCheck(int argc, const char* const* argv);
+int RunCleanup(int argc, const char* const* argv);
+int RunRescan(int argc, const char* const* argv);
+
+// Word 0 of the command line: Crevik.ini lies beside the program.
+const char* ProgramWord();
+
+// ---- verdicts and summaries ----
+enum class FileVerdict { Ok, Bad, Missing };
+
+struct ReleaseTally {
+    int32_t files, ok, bad, missing;
+};
+
+// Counts the verdict and prints "OK       name", the word padded to 9.
+void ReportVerdict(FileVerdict verdict, const char* name, ReleaseTally* tally);
+// "Some.Release: 3 files, 1 ok, 1 bad, 1 missing"
+void ReportSummary(const char* label, const ReleaseTally& tally);
+// kExitOk when every file was OK, else kExitFound.
+int TallyStatus(const ReleaseTally& tally);
+
+// The name a summary gives a release directory (ending in the separator):
+// its own name, or "Some.Release/CD1" for a release sub-directory.
+void ReleaseLabel(const char* dir, char out[kMaxPath]);
+
+// An argument naming a directory as a prefix: separators at its end trimmed,
+// then exactly one added. False, with a message, when it does not fit.
+bool DirPrefix(const char* arg, char out[kMaxPath]);
+
+// "crevik: <path>: <what>" on standard error; returns kExitTrouble.
+int Trouble(const char* path, const char* what);
+
+// ---- progress of a CRC pass ----
+// When standard error is a terminal, a line there shows files done of total
+// and MB/s; verdict lines printed meanwhile clear it first.
+void ProgressBegin(int32_t total);
+void ProgressStep(uint64_t bytes);  // one more file, of this many bytes
+void ProgressEnd();
+
+#endif

@@ -1,0 +1,171 @@
+// crevik rescan [-r] <dir>...: rebuilds a release's log and status entries
+// from what is on disk, as if every event had arrived, under the release's
+// run lock. Every rule comes from the release module: what is good, where a
+// verdict lands, how the status entries follow the log.
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "commands/command_support.h"
+#include "commands/commands.h"
+#include "log/orvex_log.h"
+#include "main/run_state.h"
+#include "release/release.h"
+#include "sfv/sfv.h"
+#include "status/status.h"
+#include "util/util.h"
+
+namespace {
+
+// A listed file that is on disk gets its verdict again; an existing record
+// keeps its uploader and figures, a new one is the unknown uploader's.
+FileVerdict VerifyPresent(const SfvEntry& entry, uint64_t bytes) {
+    bool good = ListedFileIsGood(entry);
+    UploadRecord record = {};
+    if (const UploadRecord* existing = theLog.FindRecord(entry.name)) {
+        record = *existing;
+    } else {
+        CopyText(record.user, kUnknownUploader);
+        CopyText(record.group, kUnknownUploader);
+        record.size = SizeInKb(bytes);
+    }
+    RecordVerdict(entry.name, record.user, record.group, record.size, record.speed, good);
+    return good ? FileVerdict::Ok : FileVerdict::Bad;
+}
+
+// An absent file set aside as NAME.bad is its failed upload, whose 'F' record stays.
+bool IsSetAside(const SfvEntry& entry) {
+    const UploadRecord* record = theLog.FindRecord(entry.name);
+    char badName[kMaxPath + 8];
+    std::snprintf(badName, sizeof badName, "%s.bad", entry.name);
+    return record && record->status == 'F' && PlatEntryKindOf(badName) == PlatEntryKind::File;
+}
+
+// Keys of the regular files in the release directory: their records stay.
+void AddPresentKeys(std::vector<uint32_t>* keys) {
+    PlatFindEntry entry;
+    PlatFind* find = PlatFindFirst("*", &entry);
+    if (!find) return;
+    do
+        if (PlatEntryKindOf(entry.name) == PlatEntryKind::File) keys->push_back(FileKey(entry.name));
+    while (PlatFindNext(find, &entry));
+    PlatFindClose(find);
+}
+
+void SettleUpDirs() {
+    std::vector<std::string> done;
+    for (int32_t i = 0; i < theLog.records->Count(); ++i) {
+        const UploadRecord* r = static_cast<const UploadRecord*>(theLog.records->GetAt(i));
+        std::string who = std::string(r->user) + '\n' + r->group;
+        if (std::find(done.begin(), done.end(), who) != done.end()) continue;
+        done.push_back(who);
+        UploadRecord copy = *r;  // the update searches the records and moves their cursor
+        UpdateUpDir(copy.user, copy.group);
+    }
+    RemoveStaleUpDirs();
+}
+
+// The release entered: verdicts, records, then the status entries.
+int RescanEntered() {
+    if (!theLog.ReadLogFile(UploadLogPath)) return Trouble(UploadLogPath, "cannot read the upload log");
+    if (!ReleaseHasSfv()) return Trouble(ReleaseDir, "no .sfv");
+    bool wasComplete = IsComplete(CountRelease());
+    OrderedList* listed = theLog.sfvEntries;
+    if (!listed || listed->Count() == 0) return Trouble(ReleaseDir, "the .sfv lists no file");
+
+    ReleaseTally tally = {};
+    std::vector<uint32_t> keys;
+    AddPresentKeys(&keys);
+    ProgressBegin(listed->Count());
+    // Index by index: a verdict may search the .sfv list and move its cursor.
+    for (int32_t i = 0; i < listed->Count(); ++i) {
+        const SfvEntry entry = *static_cast<const SfvEntry*>(listed->GetAt(i));
+        PlatFileInfo info;
+        bool present = PlatStatFile(entry.name, &info);
+        FileVerdict verdict = FileVerdict::Missing;
+        if (present)
+            verdict = VerifyPresent(entry, info.bytes);
+        else if (IsSetAside(entry))
+            verdict = FileVerdict::Bad;
+        if (verdict == FileVerdict::Bad) keys.push_back(entry.key);  // set aside now or before
+        ReportVerdict(verdict, entry.name, &tally);
+        ProgressStep(present ? info.bytes : 0);
+    }
+    ProgressEnd();
+    std::sort(keys.begin(), keys.end());
+    theLog.KeepRecordsOf(keys.data(), keys.size());
+    if (theLog.modified && !theLog.WriteLogFile()) return Trouble(UploadLogPath, "cannot write the upload log");
+
+    SettleUpDirs();
+    SettleRelease(wasComplete);
+    RefreshCompletion();  // a release that stayed complete shows the figures of the log as it is now
+    char label[kMaxPath];
+    ReleaseLabel(ReleaseDir, label);
+    ReportSummary(label, tally);
+    return TallyStatus(tally);
+}
+
+int RescanRelease(const char* dir) {
+    if (!EnterRelease(dir)) return Trouble(dir, std::strerror(errno));
+    int status = RescanEntered();
+    LeaveRelease();
+    return status;
+}
+
+// Every real directory below `dir` (a prefix ending in the separator) that
+// holds a .sfv, in name order; links are not followed, so no loop and no
+// release outside the tree.
+void FindReleases(const char* dir, std::vector<std::string>* releases) {
+    char sfv[kMaxPath];
+    if (FindSfvName(dir, sfv)) releases->push_back(dir);
+    char pattern[kMaxPath + 2];
+    std::snprintf(pattern, sizeof pattern, "%s*", dir);
+    PlatFindEntry entry;
+    PlatFind* find = PlatFindFirst(pattern, &entry);
+    if (!find) return;
+    std::vector<std::string> subs;
+    do {
+        char path[kMaxPath];
+        int len = std::snprintf(path, sizeof path, "%s%s%c", dir, entry.name, kPathSep);
+        if (len > 0 && len < kMaxPath && entry.isDir) subs.push_back(path);
+    } while (PlatFindNext(find, &entry));
+    PlatFindClose(find);
+    for (const std::string& sub : subs) {
+        std::string bare = sub.substr(0, sub.size() - 1);
+        if (PlatEntryKindOf(bare.c_str()) == PlatEntryKind::Dir) FindReleases(sub.c_str(), releases);
+    }
+}
+
+int RescanTree(const char* arg) {
+    char full[kMaxPath], prefix[kMaxPath];
+    if (!PlatFullDirPath(arg, full)) return Trouble(arg, "no such directory");
+    if (!DirPrefix(full, prefix)) return kExitTrouble;
+    std::vector<std::string> releases;
+    FindReleases(prefix, &releases);
+    if (releases.empty()) return Trouble(arg, "no .sfv below");
+    int status = kExitOk;
+    for (const std::string& release : releases) status = std::max(status, RescanRelease(release.c_str()));
+    return status;
+}
+
+}  // namespace
+
+int RunRescan(int argc, const char* const* argv) {
+    bool recursive = argc > 0 && std::strcmp(argv[0], "-r") == 0;
+    if (recursive) {
+        --argc;
+        ++argv;
+    }
+    if (argc < 1) {
+        std::fputs("usage: crevik rescan [-r] <dir>...\n", stderr);
+        return kExitTrouble;
+    }
+    LoadProgramConfig(ProgramWord());
+    int status = kExitOk;
+    for (int i = 0; i < argc; ++i)
+        status = std::max(status, recursive ? RescanTree(argv[i]) : RescanRelease(argv[i]));
+    return status;
+}
