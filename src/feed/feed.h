@@ -14,6 +14,9 @@
 
 // ---- the file (feed_file.cpp) ----
 bool FeedIsOn();
+// No lines for the rest of the process: an operator command repairs what
+// events left, it is no race.
+void FeedSilence();
 
 // ---- race events (feed_race.cpp) ----
 struct FeedStanding {

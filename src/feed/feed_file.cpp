@@ -16,6 +16,7 @@ namespace {
 
 JsonLine line;      // static: 64 KiB that cost nothing until a line is built
 bool failedThisRun;  // a feed that failed is reported once and left alone for the run
+bool silenced;
 
 const char* FeedSetting() { return theConfig.GetString("GENERAL", "FEED", ""); }
 
@@ -38,7 +39,9 @@ void FormatTime(char out[32]) {
 
 }  // namespace
 
-bool FeedIsOn() { return *FeedSetting() != '\0'; }
+bool FeedIsOn() { return !silenced && *FeedSetting() != '\0'; }
+
+void FeedSilence() { silenced = true; }
 
 JsonLine* FeedStartLine(const char* event) {
     if (failedThisRun || !FeedIsOn()) return nullptr;

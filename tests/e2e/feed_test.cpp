@@ -182,6 +182,9 @@ TEST(Feed, SeveralVerdictsInOneRunAndAFeedThatCannotBeWritten) {
                   "good ,\"user\":\"ann\",\"group\":\"flow\",\"file\":\"c.r00\",\"size_kb\":4,\"speed_kbps\":16,"
                   "\"good\":2,\"files\":4,\"percent\":50}\n"
                   "halfway ,\"good\":2,\"files\":4,\"leader_user\":\"joe\",\"leader_group\":\"crew\"}\n");
+        std::string feed = e2e::FileText(working.bin("race.feed"));
+        working.Run({"rescan", theirs.path()});  // an operator's repair is no race
+        EXPECT_EQ(e2e::FileText(working.bin("race.feed")), feed);
     }
 }
 
