@@ -11,7 +11,7 @@
 namespace {
 
 // Racers and groups a "complete" line names: the top of the ranking. With
-// names escaped at their longest, twice this many entries still fit a line.
+// every name escaped at its longest, a line of this many still fits.
 constexpr int32_t kListedMax = 64;
 
 struct RacerKb {
@@ -160,9 +160,7 @@ FeedStanding FeedTakeStanding() {
     standing.on = true;
     standing.files = race.files;
     standing.good = race.good;
-    if (const RacerKb* leader = race.Leader()) {
-        CopyText(standing.leader, leader->user);
-    }
+    if (const RacerKb* leader = race.Leader()) CopyText(standing.leader, leader->user);
     return standing;
 }
 
