@@ -73,12 +73,6 @@ const SfvEntry* FindListed(const char* name) {
     return static_cast<const SfvEntry*>(theLog.sfvEntries->Find(&probe));
 }
 
-bool ListedFileIsGood(const SfvEntry& entry) {
-    PlatFileInfo info;
-    if (!PlatStatFile(entry.name, &info)) return false;
-    return static_cast<double>(FileCrc32(entry.name)) == entry.crc;
-}
-
 void RecordVerdict(const char* name, const char* user, const char* group, int32_t sizeKb, int32_t speedKbps,
                    bool good) {
     FeedStanding before = FeedTakeStanding();

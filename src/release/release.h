@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "log/orvex_log.h"
+#include "sfv/sfv.h"
 
 struct ReleaseCounts {
     int32_t files;  // listed in the .sfv
@@ -21,8 +22,7 @@ bool IsComplete(const ReleaseCounts& counts);  // files > 0 and every one good
 const SfvEntry* FindListed(const char* name);  // the .sfv's entry for a file name, or null
 
 // ---- rules ----
-// Present as a regular file and its CRC is the one the .sfv lists.
-bool ListedFileIsGood(const SfvEntry& entry);
+// "A file is good" is ListedFileIsGood (sfv/sfv.h).
 // The file's record becomes 'S' (its marker and ".bad" copy go) or 'F' (with
 // the BAD treatment), replacing whatever verdict it had.
 void RecordVerdict(const char* name, const char* user, const char* group, int32_t sizeKb, int32_t speedKbps,

@@ -16,6 +16,10 @@ bool FindSfvName(const char* dir, char name[kMaxPath]);
 // file order. False when the path is no readable file.
 bool ReadSfvEntries(const char* path, OrderedList* entries);
 
+// A file the .sfv lists is good: present in the release directory (the
+// working directory) as a regular file, with the CRC the .sfv gives.
+bool ListedFileIsGood(const SfvEntry& entry);
+
 // GENERAL/BAD's treatment of a file that failed its check: 1 sets it aside as
 // "NAME.bad" (an older one gives way), 2 deletes it, its ".bad" copy and its
 // record; any other value leaves it.

@@ -71,13 +71,13 @@ int32_t OrvexLog::VerifyUploadedFiles() {
         UploadRecord uploader = *record;  // BAD 2 takes the record away
         FeedStanding before = FeedTakeStanding();
 
-        char path[kJoinedPath];
-        std::snprintf(path, sizeof path, "%s%s", ReleaseDir, entry->name);
-        bool good = static_cast<double>(FileCrc32(path)) == entry->crc;
+        bool good = ListedFileIsGood(*entry);
         if (good) {
             entry->good = 1;
             ++sfvGood;
         } else {
+            char path[kJoinedPath];
+            std::snprintf(path, sizeof path, "%s%s", ReleaseDir, entry->name);
             ApplyBadAction(path);
         }
         FeedVerdict(before, entry->name, uploader.user, uploader.group, uploader.size, uploader.speed, good);
@@ -96,6 +96,12 @@ void OrvexLog::MakeMissingFiles() {
         const SfvEntry* entry = static_cast<const SfvEntry*>(e);
         if (!entry->good) MakeMissingMarker(entry->name);
     }
+}
+
+bool ListedFileIsGood(const SfvEntry& entry) {
+    PlatFileInfo info;
+    if (!PlatStatFile(entry.name, &info)) return false;
+    return static_cast<double>(FileCrc32(entry.name)) == entry.crc;
 }
 
 void ApplyBadAction(const char* path) {
