@@ -9,10 +9,7 @@
 #include <unistd.h>
 #endif
 
-#include <algorithm>
 #include <cstdint>
-#include <cstdio>
-#include <filesystem>
 #include <random>
 
 #include "sfv/crc32.h"
@@ -38,8 +35,8 @@ Site::Site() {
         fs::path dir = fs::temp_directory_path() / ("crevik-e2e-" + std::to_string(std::random_device{}()));
         if (fs::create_directory(dir)) root_ = dir.string();
     }
-    MakeDirs(up());
-    MakeDirs((fs::path(root_) / "bin").string());
+    fs::create_directories(up());
+    fs::create_directories(root_ + "/bin");
 #ifdef _WIN32
     // A copy; the build passes the path the cross build saw, which under
     // Wine lives on drive Z:.
@@ -84,10 +81,9 @@ long Site::Start(const Words& words) const {
 
 int Site::Wait(long pid) {
     HANDLE process = reinterpret_cast<HANDLE>(static_cast<intptr_t>(pid));
-    if (!process) return -1;
     DWORD code = 0;
-    bool exited = WaitForSingleObject(process, 120000) == WAIT_OBJECT_0 && GetExitCodeProcess(process, &code);
-    CloseHandle(process);
+    bool exited = process && WaitForSingleObject(process, 120000) == WAIT_OBJECT_0 && GetExitCodeProcess(process, &code);
+    if (process) CloseHandle(process);
     return exited ? static_cast<int>(code) : -1;
 }
 #else
@@ -112,17 +108,7 @@ int Site::Wait(long pid) {
 }
 #endif
 
-std::string Site::up(const std::string& rel) const {
-    return (fs::path(root_) / "up" / rel).make_preferred().string();
-}
-
-void Site::SetConfig(const std::string& iniText) const {
-    WriteFile((fs::path(root_) / "bin" / "Crevik.ini").string(), iniText);
-}
-
-Release::Release(const Site& site, const std::string& dir) : site_(site), dir_(site.up(dir + "/")) {
-    MakeDirs(dir_);
-}
+std::string Site::up(const std::string& rel) const { return (fs::path(root_) / "up" / rel).make_preferred().string(); }
 
 void Release::WriteSfv(const std::string& sfvName, const Words& files) const {
     std::string text = "; made by the tests\r\n";
@@ -146,37 +132,6 @@ void Release::Event(const std::string& event, const std::string& name, const Wor
     Words words = {event, dir_ + name};
     words.insert(words.end(), args.begin(), args.end());
     EXPECT_EQ(site_.Run(words), 0) << event << " " << name;
-}
-
-std::string Release::Log() const {
-    return FileText(dir_ + ".upChk.log");
-}
-
-bool Exists(const std::string& path) {
-    std::error_code ec;
-    return fs::exists(fs::symlink_status(path, ec));
-}
-
-bool IsDir(const std::string& path) {
-    std::error_code ec;
-    return fs::is_directory(path, ec);
-}
-
-void MakeDirs(const std::string& path) { fs::create_directories(path); }
-
-Words List(const std::string& dir) {
-    Words names;
-    std::error_code ec;
-    for (const auto& e : fs::directory_iterator(dir, ec))
-        names.push_back(e.path().filename().string() + (e.is_directory() ? "/" : ""));
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-std::string Joined(const Words& names) {
-    std::string out;
-    for (const std::string& n : names) out += n + "\n";
-    return out;
 }
 
 }  // namespace e2e

@@ -5,23 +5,11 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
 #include "../file_io.h"
 
 namespace e2e {
 
-using Words = std::vector<std::string>;
-
-using test_files::FileText;  // "<absent>" without a readable file
-using test_files::WriteFile;
-bool Exists(const std::string& path);
-bool IsDir(const std::string& path);
-void MakeDirs(const std::string& path);
-// Entry names of a directory, sorted; directories get a trailing '/'.
-Words List(const std::string& dir);
-std::string Joined(const Words& names);  // one per line, for readable failures
+using namespace test_files;
 
 // A fresh upload area: <root>/bin holds the program (and Crevik.ini),
 // <root>/up is the upload area.
@@ -33,7 +21,7 @@ public:
     Site& operator=(const Site&) = delete;
 
     std::string up(const std::string& rel = "") const;  // path inside the upload area
-    void SetConfig(const std::string& iniText) const;
+    void SetConfig(const std::string& iniText) const { WriteFile(root_ + "/bin/Crevik.ini", iniText); }
     // Starts the program with these words after its name, without waiting;
     // Wait() gives its exit status (-1 when it did not exit normally).
     long Start(const Words& words) const;
@@ -42,16 +30,16 @@ public:
     const std::string& program() const { return program_; }
 
 private:
-    std::string root_;
-    std::string program_;
+    std::string root_, program_;
 };
 
 // A release directory in a site, and the events an FTP server sends for it.
 class Release {
 public:
     // `dir` is relative to the upload area, e.g. "Some.Release/CD1".
-    Release(const Site& site, const std::string& dir);
-
+    Release(const Site& site, const std::string& dir) : site_(site), dir_(site.up(dir + "/")) {
+        std::filesystem::create_directories(dir_);
+    }
     std::string path(const std::string& name = "") const { return dir_ + name; }
     // Writes the .sfv listing these files, whose contents are made up here.
     void WriteSfv(const std::string& sfvName, const Words& files) const;
@@ -59,7 +47,7 @@ public:
     void Upload(const std::string& name, const Words& args, bool corrupt = false) const;
     // Sends an event on a file of the release; the program must exit with 0.
     void Event(const std::string& event, const std::string& name, const Words& args = {}) const;
-    std::string Log() const;  // "<absent>" without a log file
+    std::string Log() const { return FileText(dir_ + ".upChk.log"); }  // "<absent>" without a log
 
 private:
     const Site& site_;
@@ -67,8 +55,5 @@ private:
 };
 
 }  // namespace e2e
-
-// Expects exactly these entries in a directory, directories ending in '/'.
-#define EXPECT_TREE(dir, ...) EXPECT_EQ(e2e::Joined(e2e::List(dir)), e2e::Joined(e2e::Words{__VA_ARGS__}))
 
 #endif

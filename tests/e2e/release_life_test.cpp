@@ -10,7 +10,7 @@
 namespace {
 
 using e2e::Exists;
-using e2e::IsDir;
+
 using e2e::Release;
 using e2e::Site;
 
@@ -29,7 +29,7 @@ TEST(ReleaseLife, PlainReleaseFromFirstUploadToDeletedSfv) {
     Site site;
     site.SetConfig("[GENERAL]\nMESSAGE=race.txt\n");
     Release rel(site, "Some.Release");
-    e2e::MakeDirs(site.up("Other.Release"));
+    std::filesystem::create_directories(site.up("Other.Release"));
     e2e::WriteFile(site.up("[--INCOMPLETE--]-[Other.Release]"), "");
 
     rel.Upload("a.r00", {"joe", "crew", "350", "700"});
@@ -130,13 +130,13 @@ TEST(ReleaseLife, TemplatesShowProgressWhereTheSiteAsksForIt) {
     rel.Event("sfvuploaded", "rel.sfv", {"3", "0"});
     rel.Upload("f1", {"joe", "crew", "10", "10"});
     rel.Event("sfvsuccess", "f1", {"joe", "crew", "10", "10", "3", "2"});
-    EXPECT_TRUE(IsDir(rel.path("[======....] 66%")));
+    EXPECT_TRUE(std::filesystem::is_directory(rel.path("[======....] 66%")));
     EXPECT_TRUE(Exists(site.up("(2 of 3) Rel")));
 
     Site defaults;
     Release ten(defaults, "Ten");
     ten.Event("sfvsuccess", "f4", {"joe", "crew", "10", "10", "10", "4"});
-    EXPECT_TRUE(IsDir(ten.path("[40% DONE]-[4 of 10 files checked]")));
+    EXPECT_TRUE(std::filesystem::is_directory(ten.path("[40% DONE]-[4 of 10 files checked]")));
 }
 
 TEST(ReleaseLife, BadFilesAndMarkersFollowTheSettings) {

@@ -45,7 +45,7 @@ TEST(Dispatch, PathsTooLongToHoldWholeAreLeftAlone) {
     Site site;
     // Cut to its slot, this word would name a file in the directory above.
     std::string deep = site.up(std::string(200, 'd') + "/" + std::string(100, 'e') + "/");
-    e2e::MakeDirs(deep);
+    std::filesystem::create_directories(deep);
     EXPECT_EQ(site.Run({"sfvuploaded", deep + "a.sfv", "2", "0"}), 0);
     EXPECT_TREE(site.up(std::string(200, 'd')), std::string(100, 'e') + "/");
     EXPECT_TRUE(e2e::List(deep).empty());

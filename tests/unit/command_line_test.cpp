@@ -10,45 +10,37 @@ namespace {
 
 using Words = std::vector<std::string>;
 
-Words Table() { return Words(ArgTable, ArgTable + ArgCount); }
-Words Split(const std::string& text) {
-    SplitCommandLine(text.c_str());
-    return Table();
-}
-
-TEST(SplitCommandLine, BlanksSeparateAndQuotesGroupWithoutEscapes) {
-    EXPECT_EQ(Split("  prog\tfileuploaded  \"C:\\ftp\\up\\My Release\\a b.r00\" joe"),
-              (Words{"prog", "fileuploaded", "C:\\ftp\\up\\My Release\\a b.r00", "joe"}));
-    // A backslash does not protect the closing quote.
-    EXPECT_EQ(Split("p \"C:\\dir\\\" x"), (Words{"p", "C:\\dir\\", "x"}));
-    // Quotes start and end words anywhere; an empty quoted word keeps its position.
-    EXPECT_EQ(Split("p \"\" g"), (Words{"p", "", "g"}));
-    EXPECT_EQ(Split("\"ab\"cd cd\"ab\""), (Words{"ab", "cd", "cd", "ab"}));
-    EXPECT_EQ(Split("p \"open to the end"), (Words{"p", "open to the end"}));
-    EXPECT_EQ(Split(""), Words{});
-}
-
-TEST(SplitCommandLine, ExtraWordsAreDroppedAndLongWordsCut) {
-    EXPECT_EQ(Split("0 1 2 3 4 5 6 7 8 9 10 11"), (Words{"0", "1", "2", "3", "4", "5", "6", "7", "8", "9"}));
+TEST(SplitCommandLine, BlanksSeparateQuotesGroupWithoutEscapesAndTheTableCuts) {
     const std::string longWord(400, 'w'), cut(kArgMaxLen, 'w');
-    EXPECT_EQ(Split("p " + longWord + " \"" + longWord + "\" next"), (Words{"p", cut, cut, "next"}));
-    const char* argv[12] = {"a", "b", "c", "d", "e", "f", "g", "h", "i", "j", "k", "l"};
-    SetArgsFromVector(12, argv);
-    EXPECT_EQ(Table(), (Words{"a", "b", "c", "d", "e", "f", "g", "h", "i", "j"}));
+    const std::pair<std::string, Words> rows[] = {
+        {"  prog\tfileuploaded  \"C:\\ftp\\My Rel\\a b.r00\" joe", {"prog", "fileuploaded", "C:\\ftp\\My Rel\\a b.r00", "joe"}},
+        {"p \"C:\\dir\\\" x", {"p", "C:\\dir\\", "x"}},  // a backslash does not protect the quote
+        {"p \"\" g", {"p", "", "g"}},                      // an empty quoted word keeps its position
+        {"\"ab\"cd cd\"ab\"", {"ab", "cd", "cd", "ab"}},
+        {"p \"open to the end", {"p", "open to the end"}},
+        {"", {}},
+        {"0 1 2 3 4 5 6 7 8 9 10 11", {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9"}},
+        {"p " + longWord + " \"" + longWord + "\" next", {"p", cut, cut, "next"}},
+    };
+    for (const auto& [line, words] : rows) {
+        SplitCommandLine(line.c_str());
+        EXPECT_EQ(Words(ArgTable, ArgTable + ArgCount), words) << line;
+        EXPECT_EQ(ArgWasCut[1] && ArgWasCut[2] && !ArgWasCut[3], words.size() > 1 && words[1] == cut) << line;
+    }
 }
 
-TEST(MakeMutexName, DropsTheFirstCharacterAndEverySeparator) {
+TEST(MakeMutexName, DropsTheFirstCharacterAndEverySeparatorAndKeepsTheEnd) {
+    const std::pair<std::string, std::string> rows[] = {
+        {"C:\\ftp\\up\\Some.Release\\", ":ftpupSome.Release_MUTEX"},
+        {"/srv/up/Rel/", "srvupRel_MUTEX"},
+        {"", "_MUTEX"},
+        {"/" + std::string(244, 'd') + "/Release.Name/", std::string(kMutexNameMax - 18, 'd') + "Release.Name_MUTEX"},
+    };
     char name[kMutexNameMax + 1];
-    MakeMutexName("C:\\ftp\\up\\Some.Release\\", name);
-    EXPECT_STREQ(name, ":ftpupSome.Release_MUTEX");
-    MakeMutexName("", name);
-    EXPECT_STREQ(name, "_MUTEX");
-    MakeMutexName("/srv/up/Rel/", name);
-    EXPECT_STREQ(name, "srvupRel_MUTEX");
-
-    // An over-long name keeps its end, where the release's own name is.
-    MakeMutexName(("/" + std::string(244, 'd') + "/Release.Name/").c_str(), name);
-    EXPECT_EQ(name, std::string(kMutexNameMax - 18, 'd') + "Release.Name_MUTEX");
+    for (const auto& [path, expected] : rows) {
+        MakeMutexName(path.c_str(), name);
+        EXPECT_EQ(name, expected);
+    }
 }
 
 }  // namespace

@@ -6,16 +6,11 @@
 
 namespace {
 
-using test_support::FileText;
-
 class UploadLog : public ReleaseDirTest {
 protected:
     // Stores `text` as the log and reads it afresh, as a new run would.
     static void Load(const std::string& text) {
-        test_support::WriteFile(UploadLogPath, text);
-        Reload();
-    }
-    static void Reload() {
+        WriteFile(UploadLogPath, text);
         theLog.~OrvexLog();
         new (&theLog) OrvexLog();
         ASSERT_TRUE(theLog.ReadLogFile(UploadLogPath));
@@ -46,9 +41,9 @@ TEST(FileKey, MatchesTheKeysAlreadyStoredInLogs) {
 
 // Good lines come back byte for byte; bad ones are skipped or cut, never fatal.
 TEST_F(UploadLog, LinesReadBackExactlyAsWritten) {
-    Settings("[GENERAL]\nNO_CNT_FEXT=.nfo .jpg\n");
     std::string garbage;  // holds no 6-field piece
     for (int i = 0; i < 3000; ++i) garbage += static_cast<char>((i * 7919) % 256);
+    Settings("[GENERAL]\nNO_CNT_FEXT=.nfo .jpg\n");
     Load("2238185766|u1|g1|700|150|N\n1|u2|g2|-5|0|S\n4294967295|u3|g3|1|2|F|extra\n3|u||7|1|N\n" + garbage +
          "\n5|" + std::string(130, 'u') + "|g|1|1|N\n7|" + std::string(40, 'L') + "|" + std::string(40, 'G') +
          "|x|y|S\n9|last|g|3|4|N");
@@ -63,9 +58,10 @@ TEST_F(UploadLog, LinesReadBackExactlyAsWritten) {
     EXPECT_EQ(FileText(UploadLogPath + std::string(".tmp")), "<absent>");
 }
 
-// 'N' gives way to a new record, 'S' and 'F' stay; "x.bad" means x unless x is good.
-TEST_F(UploadLog, StatusMovesOnlyFromUnverifiedAndBadNamesFindTheirFile) {
-    Reload();  // no log file is an empty log
+// 'N' gives way to a new record, 'S' and 'F' stay; "x.bad" means x unless x is
+// good; a user's speed is the total size over the total time.
+TEST_F(UploadLog, StatusMovesOnlyFromUnverifiedBadNamesFindTheirFileAndSpeedsWeighByTime) {
+    ASSERT_TRUE(theLog.ReadLogFile(UploadLogPath));  // no log file is an empty log
     theLog.AddWithCheck("joe", "crew", 1, 1, "x.r01", 'F');
     theLog.AddWithCheck("bob", "bob", 1, 1, ".bad", 'N');
     theLog.AddWithCheck("joe", "crew", 700, 350, "a.rar", 'N');
@@ -76,6 +72,7 @@ TEST_F(UploadLog, StatusMovesOnlyFromUnverifiedAndBadNamesFindTheirFile) {
     theLog.AddWithCheck("eve", "x", 2, 2, "a.rar", 'F');
     theLog.AddWithCheck("eve", "x", 2, 2, "a.rar", 'N');
     theLog.AddWithCheck("eve", "x", 2, 2, "x.r01", 'N');
+    EXPECT_FALSE(theLog.modified);
     EXPECT_STREQ(UserOf("a.rar"), "bob");
     EXPECT_EQ(theLog.GetNodeWithCheckBad("a.rar.bad"), nullptr);
     EXPECT_EQ(theLog.GetNodeWithCheckBad("x.r01.bad"), theLog.GetNodeWithCheckBad("x.r01"));
@@ -89,10 +86,7 @@ TEST_F(UploadLog, StatusMovesOnlyFromUnverifiedAndBadNamesFindTheirFile) {
     EXPECT_TRUE(theLog.modified);
     theLog.RemoveRecord("a.rar");
     EXPECT_EQ(theLog.records->Count(), 1);
-}
 
-TEST_F(UploadLog, UserTotalsWeighSpeedByTime) {
-    Reload();
     theLog.AddWithCheck("joe", "crew", 100, 50, "a", 'N');
     theLog.AddWithCheck("joe", "crew", 300, 100, "b", 'N');
     theLog.AddWithCheck("Joe", "crew", 999, 1, "c", 'N');
@@ -110,8 +104,7 @@ TEST_F(UploadLog, AnUnreadableLogStopsTheRunInsteadOfLookingEmpty) {
     theLog.AddWithCheck("joe", "crew", 1, 2, "a.r00", 'N');
     EXPECT_EQ(theLog.GetNodeWithCheckBad("a.r00"), nullptr);
     EXPECT_EQ(Messages(), (std::vector<std::string>{
-                              "OrvexLog::ReadLogFile() fopen failed - " +
-                                  std::string(std::strerror(test_support::kDirectoryOpenErrno)),
+                              "OrvexLog::ReadLogFile() fopen failed - " + std::string(std::strerror(kDirectoryOpenErrno)),
                               "OrvexLog::UserCountAndSpeedAndSize() Log is not readed - user = joe",
                               "OrvexLog::AddWithCheck() Log is not readed - user = joe, group = crew, file = a.r00",
                               "OrvexLog::GetNodeWithCheckBad() Log is not readed - file = a.r00"}));
@@ -129,8 +122,7 @@ TEST_F(UploadLog, AFailedSaveAtAnyStepKeepsThePreviousLog) {
         PlatInjectFault(fault, ENOSPC);
         EXPECT_FALSE(theLog.WriteLogFile());
         EXPECT_TRUE(theLog.modified);
-        EXPECT_EQ(FileText(UploadLogPath), previous);
-        EXPECT_EQ(FileText(UploadLogPath + std::string(".tmp")), "<absent>");
+        EXPECT_EQ(FileText(UploadLogPath) + FileText(UploadLogPath + std::string(".tmp")), previous + "<absent>");
     }
     EXPECT_EQ(Messages(), std::vector<std::string>(4, "OrvexLog::WriteLogFile() fopen failed - " +
                                                           std::string(std::strerror(ENOSPC))));
