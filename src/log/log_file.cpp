@@ -62,12 +62,20 @@ OrvexLog::OrvexLog()
     logPath[0] = '\0';
 }
 
-OrvexLog::~OrvexLog() {
+OrvexLog::~OrvexLog() { Reset(); }
+
+void OrvexLog::Reset() {
     delete records;
     delete userTallies;
     delete groupTallies;
     delete aclEntries;
     delete sfvEntries;
+    records = userTallies = groupTallies = aclEntries = sfvEntries = nullptr;
+    modified = false;
+    logPath[0] = '\0';
+    sfvUploaded = sfvGood = raceFiles = raceTotalSize = raceAvgSpeed = 0;
+    sfvCount = -1;
+    fastest = nullptr;
 }
 
 bool OrvexLog::ReadLogFile(const char* path) {

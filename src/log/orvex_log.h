@@ -68,10 +68,18 @@ public:
     // ---- the log file ----
     bool ReadLogFile(const char* path);
     bool WriteLogFile();
+    // Forgets every table, as a new process would start, for a run that
+    // works on several releases one after the other.
+    void Reset();
 
     // ---- records ----
     void AddWithCheck(const char* user, const char* group, int32_t size, int32_t speed, const char* name,
                       int32_t status);
+    // A new verdict: replaces the file's record whatever its status, in its
+    // place in the log, or appends one.
+    void SetRecord(const char* user, const char* group, int32_t size, int32_t speed, const char* name,
+                   int32_t status);
+    UploadRecord* FindRecord(const char* name);  // the record of exactly this name, or null
     int32_t UserCountAndSpeedAndSize(const char* user, char* countOut, char* speedOut, char* sizeOut);
     UploadRecord* GetNodeWithCheckBad(const char* name);
     void RemoveRecord(const char* name);
@@ -96,6 +104,11 @@ public:
     int32_t GetRaceAvgSpeed() const { return raceAvgSpeed; }
     const UploadRecord* GetFastest() const { return fastest; }
 
+private:
+    void PutRecord(const char* user, const char* group, int32_t size, int32_t speed, const char* name,
+                   int32_t status, bool overVerdict);
+
+public:
     bool modified;
     OrderedList* records;
     OrderedList* userTallies;

@@ -14,6 +14,23 @@ void CopyNameOrDash(char (&field)[kNameField], const char* name) { CopyText(fiel
 
 void OrvexLog::AddWithCheck(const char* user, const char* group, int32_t size, int32_t speed, const char* name,
                             int32_t status) {
+    PutRecord(user, group, size, speed, name, status, false);
+}
+
+void OrvexLog::SetRecord(const char* user, const char* group, int32_t size, int32_t speed, const char* name,
+                         int32_t status) {
+    PutRecord(user, group, size, speed, name, status, true);
+}
+
+UploadRecord* OrvexLog::FindRecord(const char* name) {
+    if (!records) return nullptr;
+    UploadRecord probe;
+    probe.key = static_cast<double>(FileKey(name));
+    return static_cast<UploadRecord*>(records->Find(&probe));
+}
+
+void OrvexLog::PutRecord(const char* user, const char* group, int32_t size, int32_t speed, const char* name,
+                         int32_t status, bool overVerdict) {
     if (!records) {
         WriteDiagLog(theConfig, "OrvexLog::AddWithCheck() Log is not readed - user = %s, group = %s, file = %s",
                      user, group, name);
@@ -34,7 +51,8 @@ void OrvexLog::AddWithCheck(const char* user, const char* group, int32_t size, i
     if (!found) {
         records->Append(&record);
         modified = true;
-    } else if (found->status == 'N') {
+    } else if (found->status == 'N' || overVerdict) {
+        if (std::memcmp(found, &record, sizeof record) == 0) return;
         records->ReplaceCurrent(&record);
         modified = true;
     }

@@ -7,13 +7,14 @@
 #include "main/handlers.h"
 #include "main/run_state.h"
 #include "race/race.h"
+#include "release/release.h"
+#include "sfv/sfv.h"
 #include "status/status.h"
 #include "util/util.h"
 
 namespace {
 
 constexpr int kBadRename = 1;
-constexpr int kBadDelete = 2;
 
 int32_t BadMode() { return theConfig.GetInt("GENERAL", "BAD", 1); }
 int32_t MissingMode() { return theConfig.GetInt("GENERAL", "MISSING", 1); }
@@ -52,23 +53,7 @@ void OnSfvFailed(const char* userWord, const char* groupWord, const char* speed,
     LogName user(userWord), group(groupWord);
     theLog.AddWithCheck(user.text, group.text, ParseInt32(size), ParseInt32(speed), EventFileName, 'F');
 
-    char badName[kMaxPath];
-    bool fits = std::snprintf(badName, sizeof badName, "%s.bad", EventFileName) < kMaxPath;
-    switch (BadMode()) {
-    case kBadRename:
-        if (fits && FileExists(EventFileName)) {
-            PlatDeleteFile(badName);
-            PlatRename(EventFileName, badName);
-        }
-        break;
-    case kBadDelete:
-        PlatDeleteFile(EventFileName);
-        if (fits) PlatDeleteFile(badName);
-        theLog.RemoveRecord(EventFileName);
-        break;
-    default:
-        break;
-    }
+    ApplyBadAction(EventFileName);
     if (theLog.modified) theLog.WriteLogFile();
 }
 
@@ -87,11 +72,5 @@ void OnSfvUploaded(const char* sfvCount, const char* good) {
 
 void OnSfvComplete() {
     if (!theLog.ReadLogFile(UploadLogPath)) return;
-    theLog.CalcRaceInfo();
-    char files[16];
-    std::snprintf(files, sizeof files, "%d", theLog.GetRaceFiles());
-    UpdateIncompleteLink(files, files, "100", true);
-    UpdateProgressDir(files, files, "100", true);
-    CleanMarkers();
-    MakeMessageFile();
+    CompleteRelease();
 }

@@ -6,6 +6,7 @@
 #include "config/ini_config.h"
 #include "main/handlers.h"
 #include "main/run_state.h"
+#include "release/release.h"
 #include "util/util.h"
 
 namespace {
@@ -27,6 +28,8 @@ const EventRoute kRoutes[] = {
     {"sfvuploaded", 5, [] { OnSfvUploaded(Arg(3), Arg(4)); }},
     {"sfvfailed", 7, [] { OnSfvFailed(Arg(3), Arg(4), Arg(5), Arg(6)); }},
     {"sfvcomplete", 3, [] { OnSfvComplete(); }},
+    {"upload", 5, [] { OnUpload(Arg(3), Arg(4), ArgCount > 5 ? Arg(5) : nullptr); }},
+    {"delete", 3, [] { OnDelete(); }},
 };
 
 void LowerCase(char* text) {
@@ -52,7 +55,7 @@ void MakeMutexName(const char* path, char out[kMutexNameMax + 1]) {
 bool AcquireRunMutex(const char* path) {
     char name[kMutexNameMax + 1];
     MakeMutexName(path, name);
-    RunMutex = PlatAcquireRunLock(name, kRunLockTimeoutMs);
+    RunMutex = PlatAcquireRunLock(path, name, kRunLockTimeoutMs);
     return RunMutex != nullptr;
 }
 
@@ -78,11 +81,7 @@ int CrevikMain() {
     if (ArgWasCut[2] || std::strlen(ReleaseDir) + std::strlen(EventFileName) != std::strlen(ArgTable[2])) return 0;
     if (!AcquireRunMutex(ReleaseDir)) return 0;
 
-    char programDir[kMaxPath];
-    char configPath[kMaxPath];
-    PlatProgramDir(ArgTable[0], programDir);
-    std::snprintf(configPath, sizeof configPath, "%s%cCrevik.ini", programDir, kPathSep);
-    theConfig.Load(configPath);
+    LoadProgramConfig(ArgTable[0]);
 
     int logPathLength = std::snprintf(UploadLogPath, sizeof UploadLogPath, "%s%s", ReleaseDir,
                                       theConfig.GetString("GENERAL", "LOGFILE", ".upChk.log"));

@@ -12,6 +12,8 @@
 #define CREVIK_PLATFORM_H
 
 #include <cstddef>
+#include <cstdint>
+#include <cstdio>
 
 #ifdef _WIN32
 constexpr char kPathSep = '\\';
@@ -24,19 +26,28 @@ constexpr int kMaxPath = 260;  // path buffers, NUL included
 // ---- program location -------------------------------------------------
 // Directory of the running program, ending in the separator, derived from
 // word 0 of the command line. When word 0 has no directory part, POSIX uses
-// the executable's own directory (a program found through PATH) and Windows
-// writes "", which puts the configuration at the root of the current drive.
+// the path the program was started by, or else the executable's own
+// directory (a server may pass a bare name, also inside a chroot without
+// /proc), and Windows writes "", which puts the configuration at the root of
+// the current drive.
 void PlatProgramDir(const char* word0, char out[kMaxPath]);
 
 // ---- run lock ----------------------------------------------------------
-// A lock named by `name` (any text). Waits at most timeoutMs. A lock whose
-// holder died is free. Returns null when the wait timed out or failed.
+// The lock of one release directory. POSIX locks the directory itself, so
+// no lock file is needed anywhere (a chroot works) and two spellings of one
+// directory share it; Windows uses a kernel mutex named `name`. Waits at most
+// timeoutMs. A lock whose holder died is free. Returns null when the wait
+// timed out or failed.
 struct PlatRunLock;
-PlatRunLock* PlatAcquireRunLock(const char* name, unsigned timeoutMs);
+PlatRunLock* PlatAcquireRunLock(const char* directory, const char* name, unsigned timeoutMs);
 void PlatReleaseRunLock(PlatRunLock* lock);
 
 // ---- working directory ---------------------------------------------------
 bool PlatChangeDir(const char* path);
+bool PlatCurrentDir(char out[kMaxPath]);
+// The absolute form of an existing directory's path, without "." or ".."
+// steps; false (errno set) when there is no such directory or it is too long.
+bool PlatFullDirPath(const char* path, char out[kMaxPath]);
 
 // ---- directory search ----------------------------------------------------
 // The pattern's last component may hold '*' (any run, empty included) and
@@ -57,6 +68,9 @@ void PlatFindClose(PlatFind* find);
 bool PlatWildcardMatch(const char* pattern, const char* name);
 
 // ---- entries -------------------------------------------------------------
+// What POSIX creates gets the group of its directory and group write where
+// that directory has it, so that the next FTP user's run can change it; no
+// create ever follows a symbolic link planted under the name.
 bool PlatPathExists(const char* path);      // any entry at all
 bool PlatFileReadable(const char* path);    // a file (not a directory) that opens for reading
 bool PlatCreateDir(const char* path);       // fails when the name exists
@@ -64,7 +78,10 @@ bool PlatRemoveDir(const char* path);       // only an empty directory
 bool PlatDeleteFile(const char* path);      // fails on a directory
 bool PlatRename(const char* from, const char* to);   // never replaces an existing target
 bool PlatReplaceFile(const char* from, const char* to);  // replaces `to`, which stays hidden if it was
-bool PlatCreateEmptyFile(const char* path); // write-only, created if missing, owner read/write
+bool PlatCreateEmptyFile(const char* path); // write-only, created if missing, never truncated
+// A link to `target` (relative to the link's directory) where the system has
+// symbolic links; an empty directory on Windows.
+bool PlatCreateDirLink(const char* path, const char* target);
 void PlatSetHidden(const char* path, bool hidden);   // hidden vs normal attributes
 
 // ---- file contents ---------------------------------------------------------
@@ -72,8 +89,19 @@ struct PlatFile;
 // Opens an existing file for a sequential read; null on failure. On Windows
 // the open fails while a writer holds the file.
 PlatFile* PlatOpenSequential(const char* path);
-// Creates or truncates a file for writing; null on failure.
+// A new, empty file for writing in place of whatever had the name (a link is
+// replaced, never written through); null on failure.
 PlatFile* PlatCreateTruncate(const char* path);
+// The same as a binary stdio stream, for text written in pieces.
+FILE* PlatCreateStream(const char* path);
+
+// Size and creation time of a regular file (not a directory or device).
+struct PlatFileInfo {
+    uint64_t bytes;
+    bool hasBirth;       // false where the file system keeps no creation time
+    double birthSeconds;  // seconds since 1970, UTC
+};
+bool PlatStatFile(const char* path, PlatFileInfo* info);
 // Bytes read, 0 at the end, -1 on failure.
 long PlatRead(PlatFile* file, void* buf, size_t len);
 bool PlatWrite(PlatFile* file, const void* buf, size_t len);  // all or failure
@@ -84,6 +112,7 @@ struct PlatLocalTime {
     int year, month, day, hour, minute, second;  // month 1..12
 };
 PlatLocalTime PlatNow();
+double PlatWallSeconds();  // seconds since 1970, UTC, with the fraction
 
 // ---- fault injection (tests only) ----------------------------------------
 // Makes the next call of one operation fail with the given errno, once.

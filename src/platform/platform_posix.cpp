@@ -12,6 +12,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/auxv.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/time.h>
@@ -50,6 +51,35 @@ int OpenRegularForRead(const char* path) {
     return fd;
 }
 
+// Gives what was just created the group of its directory, and group read and
+// write where the directory is group-writable: the next run may be another
+// FTP user's. Failures leave the umask's result, as before.
+void ShareLikeDirectory(int fd, const char* path) {
+    char dir[kMaxPath];
+    const char* slash = std::strrchr(path, '/');
+    if (slash)
+        CopyPath(dir, path, static_cast<size_t>(slash - path) + 1);
+    else
+        std::strcpy(dir, ".");
+    struct stat parent, created;
+    if (stat(dir, &parent) != 0 || fstat(fd, &created) != 0) return;
+    if (created.st_gid != parent.st_gid && fchown(fd, static_cast<uid_t>(-1), parent.st_gid) != 0) {
+        // Not a member of that group: group write would serve the wrong group.
+    }
+    if (!(parent.st_mode & S_IWGRP)) return;
+    mode_t wanted = (created.st_mode & 07777) | S_IRGRP | S_IWGRP | (S_ISDIR(created.st_mode) ? S_IXGRP : 0);
+    if (wanted != (created.st_mode & 07777)) fchmod(fd, wanted);
+}
+
+// A new file in place of whatever entry had the name: a link or a file
+// someone else linked here is replaced, never written through.
+int CreateFresh(const char* path) {
+    if (unlink(path) != 0 && errno != ENOENT) return -1;
+    int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd >= 0) ShareLikeDirectory(fd, path);
+    return fd;
+}
+
 }  // namespace
 
 // ---- program location -------------------------------------------------------
@@ -60,20 +90,26 @@ void PlatProgramDir(const char* word0, char out[kMaxPath]) {
         CopyPath(out, word0, static_cast<size_t>(slash - word0) + 1);
         return;
     }
-    // Found through PATH: the executable's own directory.
-    char exe[kMaxPath * 4];
-    ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
     out[0] = '\0';
-    if (n <= 0) return;
-    exe[n] = '\0';
-    slash = std::strrchr(exe, '/');
-    if (slash && slash - exe + 1 < kMaxPath) CopyPath(out, exe, static_cast<size_t>(slash - exe) + 1);
+    // A bare name: the path the kernel started the program by (right inside a
+    // chroot, where there is no /proc), else the executable's own path.
+    const char* started = reinterpret_cast<const char*>(getauxval(AT_EXECFN));
+    char exe[kMaxPath * 4];
+    if (!started || !std::strchr(started, '/')) {
+        ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
+        if (n <= 0) return;
+        exe[n] = '\0';
+        started = exe;
+    }
+    slash = std::strrchr(started, '/');
+    if (slash && slash - started + 1 < kMaxPath) CopyPath(out, started, static_cast<size_t>(slash - started) + 1);
 }
 
 // ---- run lock -----------------------------------------------------------------
-// A flock on a file outside the release directory, named by a hash of the
-// lock name. The kernel drops the lock when its holder dies, as Windows
-// abandons a mutex.
+// A flock on the release directory itself, opened read-only: no lock file
+// anywhere, so a chroot without /tmp works, and every spelling of the
+// directory is one lock. The kernel drops the lock when its holder dies, as
+// Windows abandons a mutex.
 
 struct PlatRunLock {
     int fd;
@@ -82,28 +118,6 @@ struct PlatRunLock {
 namespace {
 
 void OnAlarm(int) {}
-
-uint64_t HashName(const char* name) {
-    uint64_t h = 14695981039346656037ull;  // FNV-1a
-    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(name); *p; ++p) {
-        h ^= *p;
-        h *= 1099511628211ull;
-    }
-    return h;
-}
-
-int OpenLockFile(const char* name) {
-    const char* tmp = std::getenv("TMPDIR");
-    if (!tmp || !*tmp) tmp = "/tmp";
-    char dir[kMaxPath * 4];
-    std::snprintf(dir, sizeof dir, "%s/crevik-locks", tmp);
-    if (mkdir(dir, 01777) == 0) chmod(dir, 01777);  // shared by every user the server runs as
-    char path[kMaxPath * 4 + 32];
-    std::snprintf(path, sizeof path, "%s/%016llx.lock", dir, static_cast<unsigned long long>(HashName(name)));
-    int fd = open(path, O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    if (fd >= 0) fchmod(fd, 0666);
-    return fd;
-}
 
 double NowMs() {
     struct timespec ts;
@@ -142,8 +156,8 @@ bool WaitForLock(int fd, unsigned timeoutMs) {
 
 }  // namespace
 
-PlatRunLock* PlatAcquireRunLock(const char* name, unsigned timeoutMs) {
-    int fd = OpenLockFile(name);
+PlatRunLock* PlatAcquireRunLock(const char* directory, const char*, unsigned timeoutMs) {
+    int fd = open(*directory ? directory : ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return nullptr;
     if (!WaitForLock(fd, timeoutMs)) {
         close(fd);
@@ -164,6 +178,23 @@ void PlatReleaseRunLock(PlatRunLock* lock) {
 // ---- working directory ----------------------------------------------------------
 
 bool PlatChangeDir(const char* path) { return chdir(path) == 0; }
+
+bool PlatCurrentDir(char out[kMaxPath]) { return getcwd(out, kMaxPath) != nullptr; }
+
+bool PlatFullDirPath(const char* path, char out[kMaxPath]) {
+    char* full = realpath(path, nullptr);
+    if (!full) return false;
+    struct stat st;
+    bool ok = stat(full, &st) == 0 && S_ISDIR(st.st_mode);
+    if (!ok) errno = ENOTDIR;
+    if (ok && std::strlen(full) >= static_cast<size_t>(kMaxPath)) {
+        ok = false;
+        errno = ENAMETOOLONG;
+    }
+    if (ok) std::strcpy(out, full);
+    std::free(full);
+    return ok;
+}
 
 // ---- directory search ---------------------------------------------------------------
 
@@ -187,7 +218,8 @@ PlatFind* PlatFindFirst(const char* pattern, PlatFindEntry* first) {
         PlatFindEntry entry;
         std::strcpy(entry.name, e->d_name);
         struct stat st;
-        entry.isDir = fstatat(dirfd(d), e->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+        // A link is never a directory here: removing an entry must not reach through it.
+        entry.isDir = fstatat(dirfd(d), e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
         find->matches.push_back(entry);
     }
     closedir(d);
@@ -208,7 +240,15 @@ bool PlatFileReadable(const char* path) {
     return true;
 }
 
-bool PlatCreateDir(const char* path) { return mkdir(path, 0777) == 0; }
+bool PlatCreateDir(const char* path) {
+    if (mkdir(path, 0777) != 0) return false;
+    int fd = open(path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd >= 0) {
+        ShareLikeDirectory(fd, path);
+        close(fd);
+    }
+    return true;
+}
 
 bool PlatRemoveDir(const char* path) { return rmdir(path) == 0; }
 
@@ -238,11 +278,14 @@ bool PlatReplaceFile(const char* from, const char* to) {
 }
 
 bool PlatCreateEmptyFile(const char* path) {
-    int fd = open(path, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    int fd = open(path, O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
     if (fd < 0) return false;
+    ShareLikeDirectory(fd, path);
     close(fd);
     return true;
 }
+
+bool PlatCreateDirLink(const char* path, const char* target) { return symlink(target, path) == 0; }
 
 void PlatSetHidden(const char*, bool) {}  // the leading dot already hides the upload log
 
@@ -257,8 +300,29 @@ PlatFile* PlatOpenSequential(const char* path) {
 
 PlatFile* PlatCreateTruncate(const char* path) {
     if (PlatTakeFault(PlatFault::CreateTruncate)) return nullptr;
-    int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    int fd = CreateFresh(path);
     return fd < 0 ? nullptr : FromFd(fd);
+}
+
+FILE* PlatCreateStream(const char* path) {
+    int fd = CreateFresh(path);
+    if (fd < 0) return nullptr;
+    FILE* stream = fdopen(fd, "wb");
+    if (!stream) close(fd);
+    return stream;
+}
+
+bool PlatStatFile(const char* path, PlatFileInfo* info) {
+    struct statx st;
+    if (statx(AT_FDCWD, path, 0, STATX_TYPE | STATX_SIZE | STATX_BTIME, &st) != 0) return false;
+    if (!S_ISREG(st.stx_mode)) {
+        errno = S_ISDIR(st.stx_mode) ? EISDIR : EINVAL;
+        return false;
+    }
+    info->bytes = st.stx_size;
+    info->hasBirth = (st.stx_mask & STATX_BTIME) != 0;
+    info->birthSeconds = info->hasBirth ? static_cast<double>(st.stx_btime.tv_sec) + st.stx_btime.tv_nsec / 1e9 : 0;
+    return true;
 }
 
 long PlatRead(PlatFile* file, void* buf, size_t len) {
@@ -297,6 +361,12 @@ bool PlatClose(PlatFile* file) {
 }
 
 // ---- time -------------------------------------------------------------------------
+
+double PlatWallSeconds() {
+    struct timespec ts;
+    clock_gettime(CLOCK_REALTIME, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
+}
 
 PlatLocalTime PlatNow() {
     time_t now = time(nullptr);

@@ -116,7 +116,7 @@ struct PlatRunLock {
     HANDLE mutex;
 };
 
-PlatRunLock* PlatAcquireRunLock(const char* name, unsigned timeoutMs) {
+PlatRunLock* PlatAcquireRunLock(const char*, const char* name, unsigned timeoutMs) {
     HANDLE mutex = CreateMutexA(nullptr, TRUE, name);
     if (!mutex) return Failed(nullptr);
     if (GetLastError() == ERROR_ALREADY_EXISTS) {
@@ -146,6 +146,30 @@ void PlatReleaseRunLock(PlatRunLock* lock) {
 // ---- working directory ----------------------------------------------------------
 
 bool PlatChangeDir(const char* path) { return SetCurrentDirectoryA(path) ? true : Failed(false); }
+
+bool PlatCurrentDir(char out[kMaxPath]) {
+    DWORD n = GetCurrentDirectoryA(kMaxPath, out);
+    if (n == 0) return Failed(false);
+    if (n >= static_cast<DWORD>(kMaxPath)) {
+        errno = ENAMETOOLONG;
+        return false;
+    }
+    return true;
+}
+
+bool PlatFullDirPath(const char* path, char out[kMaxPath]) {
+    DWORD n = GetFullPathNameA(path, kMaxPath, out, nullptr);
+    if (n == 0) return Failed(false);
+    if (n >= static_cast<DWORD>(kMaxPath)) {
+        errno = ENAMETOOLONG;
+        return false;
+    }
+    if (!IsDirectory(out)) {
+        errno = GetFileAttributesA(out) == INVALID_FILE_ATTRIBUTES ? ENOENT : ENOTDIR;
+        return false;
+    }
+    return true;
+}
 
 // ---- directory search ---------------------------------------------------------------
 // The kernel's own matching is not the one the program relies on: it also
@@ -238,6 +262,8 @@ bool PlatCreateEmptyFile(const char* path) {
     return true;
 }
 
+bool PlatCreateDirLink(const char* path, const char*) { return PlatCreateDir(path); }
+
 void PlatSetHidden(const char* path, bool hidden) {
     SetFileAttributesA(path, hidden ? FILE_ATTRIBUTE_HIDDEN : FILE_ATTRIBUTE_NORMAL);
 }
@@ -267,6 +293,31 @@ PlatFile* PlatCreateTruncate(const char* path) {
         return nullptr;
     }
     return FromHandle(h);
+}
+
+FILE* PlatCreateStream(const char* path) { return std::fopen(path, "wb"); }
+
+namespace {
+
+// FILETIME counts 100 ns steps since 1601.
+double SecondsSince1970(const FILETIME& time) {
+    uint64_t ticks = (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+    return static_cast<double>(ticks) / 1e7 - 11644473600.0;
+}
+
+}  // namespace
+
+bool PlatStatFile(const char* path, PlatFileInfo* info) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data)) return Failed(false);
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        errno = EISDIR;
+        return false;
+    }
+    info->bytes = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    info->hasBirth = data.ftCreationTime.dwHighDateTime != 0 || data.ftCreationTime.dwLowDateTime != 0;
+    info->birthSeconds = info->hasBirth ? SecondsSince1970(data.ftCreationTime) : 0;
+    return true;
 }
 
 long PlatRead(PlatFile* file, void* buf, size_t len) {
@@ -306,6 +357,12 @@ bool PlatClose(PlatFile* file) {
 }
 
 // ---- time -------------------------------------------------------------------------
+
+double PlatWallSeconds() {
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    return SecondsSince1970(now);
+}
 
 PlatLocalTime PlatNow() {
     SYSTEMTIME local;

@@ -118,7 +118,7 @@ void WriteGroups(FILE* file) {
 void MakeMessageFile() {
     const char* path = theConfig.GetString("GENERAL", "MESSAGE", "");
     if (!*path) return;
-    FILE* file = std::fopen(path, "wb");
+    FILE* file = PlatCreateStream(path);
     if (!file) {
         WriteDiagLog(theConfig, "MakeMessageFile() fopen failed - %s", std::strerror(errno));
         return;

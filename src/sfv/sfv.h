@@ -8,4 +8,12 @@
 
 constexpr const char* kAclFileName = ".brindlesrv.acl";
 
+// GENERAL/BAD's treatment of a file that failed its check: 1 sets it aside as
+// "NAME.bad" (an older one gives way), 2 deletes it, its ".bad" copy and its
+// record; any other value leaves it.
+void ApplyBadAction(const char* path);
+// The "NAME-missing" marker of a listed file; created empty, never through a link.
+void MakeMissingMarker(const char* name);
+void DeleteMissingMarker(const char* name);
+
 #endif

@@ -61,7 +61,6 @@ int32_t OrvexLog::VerifyUploadedFiles() {
     ScanSfvStatus();
     sfvGood = 0;
     if (!sfvEntries) return sfvGood;
-    int32_t mode = theConfig.GetInt("GENERAL", "BAD", 1);
 
     for (void* e = sfvEntries->First(); e; e = sfvEntries->Next()) {
         SfvEntry* entry = static_cast<SfvEntry*>(e);
@@ -76,19 +75,7 @@ int32_t OrvexLog::VerifyUploadedFiles() {
             continue;
         }
 
-        char badPath[kJoinedPath + 8];
-        std::snprintf(badPath, sizeof badPath, "%s.bad", path);
-        if (mode == 1) {
-            // A rename never replaces, so an older ".bad" goes first.
-            if (FileExists(path)) {
-                PlatDeleteFile(badPath);
-                PlatRename(path, badPath);
-            }
-        } else if (mode == 2) {
-            PlatDeleteFile(path);
-            PlatDeleteFile(badPath);
-            RemoveRecord(entry->name);
-        }
+        ApplyBadAction(path);
     }
     return sfvGood;
 }
@@ -102,10 +89,42 @@ void OrvexLog::MakeMissingFiles() {
     if (!sfvEntries) return;
     for (const void* e = sfvEntries->First(); e; e = sfvEntries->Next()) {
         const SfvEntry* entry = static_cast<const SfvEntry*>(e);
-        if (entry->good) continue;
-        char marker[kMaxPath + 16];
-        std::snprintf(marker, sizeof marker, "%s-missing", entry->name);
-        FILE* file = std::fopen(marker, "w");
-        if (file) std::fclose(file);
+        if (!entry->good) MakeMissingMarker(entry->name);
     }
+}
+
+void ApplyBadAction(const char* path) {
+    char badPath[kJoinedPath + 8];
+    if (std::snprintf(badPath, sizeof badPath, "%s.bad", path) >= static_cast<int>(sizeof badPath)) return;
+    switch (theConfig.GetInt("GENERAL", "BAD", 1)) {
+    case 1:
+        // A rename never replaces, so an older ".bad" goes first.
+        if (FileExists(path)) {
+            PlatDeleteFile(badPath);
+            PlatRename(path, badPath);
+        }
+        break;
+    case 2: {
+        PlatDeleteFile(path);
+        PlatDeleteFile(badPath);
+        char name[kMaxPath];
+        GetNamePart(path, name);
+        theLog.RemoveRecord(name);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void MakeMissingMarker(const char* name) {
+    char marker[kMaxPath + 16];
+    std::snprintf(marker, sizeof marker, "%s-missing", name);
+    PlatCreateEmptyFile(marker);
+}
+
+void DeleteMissingMarker(const char* name) {
+    char marker[kMaxPath + 16];
+    std::snprintf(marker, sizeof marker, "%s-missing", name);
+    PlatDeleteFile(marker);
 }

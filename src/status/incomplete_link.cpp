@@ -11,6 +11,7 @@ namespace {
 constexpr const char* kDefaultParentA = "[--INCOMPLETE--]-[$dirname]";
 constexpr const char* kDefaultParentB = "[--INCOMPLETE--]-[$dirname-$sub]";
 constexpr int32_t kEntryIsFile = 1;
+constexpr int32_t kEntryIsLink = 3;  // a symbolic link where the system has them
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -50,6 +51,16 @@ bool ExpandInParent(const char* parent, const char* templ, char out[kMaxPath]) {
     bool whole = ExpandWhole(templ, name);
     int len = std::snprintf(out, kMaxPath, "%s%s", parent, name);
     return whole && *name && len > 0 && len < kMaxPath;
+}
+
+// The entry lies beside the release (beside the release that holds a CD1),
+// so a relative link keeps working wherever the upload area is mounted.
+void CreateLinkToRelease(const char* entry) {
+    char parent[kMaxPath], dirname[kMaxPath], sub[kMaxPath], target[kMaxPath];
+    bool isSub = SplitReleasePath(ReleaseDir, parent, dirname, sub);
+    int len = isSub ? std::snprintf(target, sizeof target, "%s%c%s", dirname, kPathSep, sub)
+                    : std::snprintf(target, sizeof target, "%s", dirname);
+    if (len > 0 && len < kMaxPath) PlatCreateDirLink(entry, target);
 }
 
 }  // namespace
@@ -118,13 +129,15 @@ void UpdateIncompleteLink(const char* sfvCount, const char* good, const char* pe
             PlatRename(existing, target);
         else if (mode == kEntryIsFile)
             PlatDeleteFile(existing);
-        else
-            PlatRemoveDir(existing);
+        else if (!PlatRemoveDir(existing) && mode == kEntryIsLink)
+            PlatDeleteFile(existing);  // the link itself, never what it points to
         return;
     }
     if (remove) return;
     if (mode == kEntryIsFile)
         PlatCreateEmptyFile(target);
+    else if (mode == kEntryIsLink)
+        CreateLinkToRelease(target);
     else
         PlatCreateDir(target);
 }

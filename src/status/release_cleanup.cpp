@@ -16,6 +16,14 @@ void RemoveReleaseStatus() {
     ReleaseLink link;
     if (ReleaseLinkOf(ReleaseDir, &link)) DeleteMatches(finder, link.pattern);
 
+    RemoveCompletion();
+    CleanMarkers();
+    finder.Close();
+}
+
+void RemoveCompletion() {
+    DirFinder finder;
+    char name[kMaxPath];
     TemplateVars::Clear();
     TemplateVars::Add(8, "sfv_count", kAnyValue, "total_size", kAnyValue, "avg_speed", kAnyValue, "race_users",
                       kAnyValue, "race_groups", kAnyValue, "racewin_user", kAnyValue, "racewin_ugrp", kAnyValue,
@@ -25,7 +33,5 @@ void RemoveReleaseStatus() {
 
     const char* message = theConfig.GetString(kGeneral, "MESSAGE", "");
     if (*message && std::snprintf(name, sizeof name, "%s%s", ReleaseDir, message) < kMaxPath) PlatDeleteFile(name);
-
-    CleanMarkers();
     finder.Close();
 }

@@ -71,6 +71,8 @@ private:
 // The release's .sfv is gone: removes its progress or completion directory,
 // its own incomplete entry (neighbours keep theirs), the race report and the markers.
 void RemoveReleaseStatus();
+// The release is no longer complete: its completion directory and race report go.
+void RemoveCompletion();
 
 // Deletes the release's "-missing" markers (MISSING 1) and ".bad" files (BAD 1).
 void CleanMarkers();

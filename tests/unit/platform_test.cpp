@@ -31,19 +31,18 @@ TEST_F(PlatformEntries, RenameNeverReplacesAndFilesAndDirectoriesAreNotMistaken)
 // A second holder in the same process is refused until the first lets go;
 // on Windows a mutex is recursive within its owning thread, so this is POSIX only.
 TEST_F(PlatformEntries, ARunLockWaitEndsAfterItsTimeAndTheLockIsThenFree) {
-    // A release directory names the lock, whichever way the platform keeps it.
-    const std::string name = release_.string() + "/", otherName = root_.string() + "/";
-    PlatRunLock* first = PlatAcquireRunLock(name.c_str(), 0);
+    const std::string dir = release_.string(), otherDir = root_.string();
+    PlatRunLock* first = PlatAcquireRunLock(dir.c_str(), "a", 0);
     ASSERT_NE(first, nullptr);
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(PlatAcquireRunLock(name.c_str(), 150), nullptr);
+    EXPECT_EQ(PlatAcquireRunLock((dir + "/./").c_str(), "b", 150), nullptr);  // another spelling, the same lock
     const auto waited = std::chrono::steady_clock::now() - start;
     EXPECT_GE(waited, std::chrono::milliseconds(150));
     EXPECT_LT(waited, std::chrono::seconds(3));
-    PlatRunLock* other = PlatAcquireRunLock(otherName.c_str(), 0);  // another release, another lock
+    PlatRunLock* other = PlatAcquireRunLock(otherDir.c_str(), "a", 0);  // another directory, another lock
     EXPECT_NE(other, nullptr);
     PlatReleaseRunLock(first);
-    PlatRunLock* again = PlatAcquireRunLock(name.c_str(), 0);
+    PlatRunLock* again = PlatAcquireRunLock(dir.c_str(), "a", 0);
     EXPECT_NE(again, nullptr);
     PlatReleaseRunLock(again);
     PlatReleaseRunLock(other);

@@ -1,0 +1,149 @@
+#include "release/release.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "config/ini_config.h"
+#include "main/run_state.h"
+#include "race/race.h"
+#include "sfv/sfv.h"
+#include "status/status.h"
+#include "util/util.h"
+
+namespace {
+
+// Only this value keeps markers; "sfvsuccess" drops a file's own marker for any other but 0.
+constexpr int32_t kMarkersKept = 1;
+constexpr int32_t kBadSetAside = 1;
+
+int32_t MissingMode() { return theConfig.GetInt("GENERAL", "MISSING", 1); }
+
+int32_t ClampToInt32(double value) {
+    if (!(value > 0)) return 0;
+    return value >= 2147483647.0 ? INT32_MAX : static_cast<int32_t>(value);
+}
+
+bool HasGoodRecord(const SfvEntry& entry) {
+    const UploadRecord* record = theLog.FindRecord(entry.name);
+    return record && record->status == 'S';
+}
+
+void FormatCount(int32_t value, char (&out)[16]) { std::snprintf(out, sizeof out, "%d", value); }
+
+// Markers exactly for the listed files that are not good.
+void SettleMarkers() {
+    if (MissingMode() != kMarkersKept || !theLog.sfvEntries) return;
+    for (const void* e = theLog.sfvEntries->First(); e; e = theLog.sfvEntries->Next()) {
+        const SfvEntry* entry = static_cast<const SfvEntry*>(e);
+        if (HasGoodRecord(*entry))
+            DeleteMissingMarker(entry->name);
+        else
+            MakeMissingMarker(entry->name);
+    }
+}
+
+}  // namespace
+
+bool ReleaseHasSfv() {
+    char pattern[kMaxPath + 8];
+    std::snprintf(pattern, sizeof pattern, "%s*.sfv", ReleaseDir);
+    PlatFindEntry match;
+    PlatFind* find = PlatFindFirst(pattern, &match);
+    if (!find) return false;
+    PlatFindClose(find);
+    return true;
+}
+
+ReleaseCounts CountRelease() {
+    ReleaseCounts counts = {0, 0};
+    if (!ReleaseHasSfv()) return counts;
+    theLog.LoadSfvFile();
+    if (!theLog.sfvEntries) return counts;
+    for (const void* e = theLog.sfvEntries->First(); e; e = theLog.sfvEntries->Next()) {
+        ++counts.files;
+        if (HasGoodRecord(*static_cast<const SfvEntry*>(e))) ++counts.good;
+    }
+    return counts;
+}
+
+bool IsComplete(const ReleaseCounts& counts) { return counts.files > 0 && counts.good == counts.files; }
+
+const SfvEntry* FindListed(const char* name) {
+    if (!ReleaseHasSfv()) return nullptr;
+    theLog.LoadSfvFile();
+    if (!theLog.sfvEntries) return nullptr;
+    SfvEntry probe;
+    probe.key = FileKey(name);
+    return static_cast<const SfvEntry*>(theLog.sfvEntries->Find(&probe));
+}
+
+bool ListedFileIsGood(const SfvEntry& entry) {
+    PlatFileInfo info;
+    if (!PlatStatFile(entry.name, &info)) return false;
+    return static_cast<double>(FileCrc32(entry.name)) == entry.crc;
+}
+
+void RecordVerdict(const char* name, const char* user, const char* group, int32_t sizeKb, int32_t speedKbps,
+                   bool good) {
+    theLog.SetRecord(user, group, sizeKb, speedKbps, name, good ? 'S' : 'F');
+    if (!good) {
+        ApplyBadAction(name);
+        return;
+    }
+    if (MissingMode() != 0) DeleteMissingMarker(name);
+    if (theConfig.GetInt("GENERAL", "BAD", 1) == kBadSetAside) {
+        char badName[kMaxPath + 8];
+        std::snprintf(badName, sizeof badName, "%s.bad", name);
+        PlatDeleteFile(badName);
+    }
+}
+
+void VerifyWaitingFiles() {
+    theLog.LoadSfvFile();
+    if (!theLog.sfvEntries) return;
+    // Index by index: a verdict may search the .sfv list and move its cursor.
+    for (int32_t i = 0; i < theLog.sfvEntries->Count(); ++i) {
+        const SfvEntry* entry = static_cast<const SfvEntry*>(theLog.sfvEntries->GetAt(i));
+        const UploadRecord* record = theLog.FindRecord(entry->name);
+        if (!record || record->status != 'N') continue;
+        UploadRecord waiting = *record;
+        RecordVerdict(entry->name, waiting.user, waiting.group, waiting.size, waiting.speed,
+                      ListedFileIsGood(*entry));
+        UpdateUpDir(waiting.user, waiting.group);
+    }
+}
+
+void CompleteRelease() {
+    theLog.CalcRaceInfo();
+    char files[16];
+    FormatCount(theLog.GetRaceFiles(), files);
+    UpdateIncompleteLink(files, files, "100", true);
+    UpdateProgressDir(files, files, "100", true);
+    CleanMarkers();
+    MakeMessageFile();
+}
+
+void SettleRelease(bool wasComplete) {
+    ReleaseCounts counts = CountRelease();
+    if (counts.files == 0) return;
+    if (IsComplete(counts)) {
+        if (!wasComplete) CompleteRelease();
+        return;
+    }
+    RemoveCompletion();
+    char files[16], good[16], percent[16];
+    FormatCount(counts.files, files);
+    FormatCount(counts.good, good);
+    FormatCount(static_cast<int32_t>(static_cast<int64_t>(counts.good) * 100 / counts.files), percent);
+    UpdateIncompleteLink(files, good, percent, false);
+    UpdateProgressDir(files, good, percent, false);
+    SettleMarkers();
+}
+
+int32_t SizeInKb(uint64_t bytes) { return ClampToInt32(std::ceil(static_cast<double>(bytes) / 1024.0)); }
+
+int32_t MeasuredSpeed(uint64_t bytes, bool hasBirth, double birthSeconds, double nowSeconds) {
+    double elapsed = nowSeconds - birthSeconds;
+    if (!hasBirth || !(elapsed > 0)) return 0;
+    return ClampToInt32(std::round(static_cast<double>(bytes) / 1024.0 / elapsed));
+}

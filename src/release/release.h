@@ -1,0 +1,55 @@
+// One release as its upload log and its .sfv describe it, and the rules every
+// path that changes a release shares: the upload and delete words, rescan and
+// the feed. "A file is good", "a verdict lands", "the release completes" and
+// "a file went missing" each live here once.
+#ifndef CREVIK_RELEASE_H
+#define CREVIK_RELEASE_H
+
+#include <cstdint>
+
+#include "log/orvex_log.h"
+
+struct ReleaseCounts {
+    int32_t files;  // listed in the .sfv
+    int32_t good;   // listed, with an 'S' record
+};
+
+// ---- what the release holds ----
+bool ReleaseHasSfv();  // a .sfv is there (looked up quietly: no diagnostic line)
+ReleaseCounts CountRelease();
+bool IsComplete(const ReleaseCounts& counts);  // files > 0 and every one good
+const SfvEntry* FindListed(const char* name);  // the .sfv's entry for a file name, or null
+
+// ---- rules ----
+// Present as a regular file and its CRC is the one the .sfv lists.
+bool ListedFileIsGood(const SfvEntry& entry);
+// The file's record becomes 'S' (its marker and ".bad" copy go) or 'F' (with
+// the BAD treatment), replacing whatever verdict it had.
+void RecordVerdict(const char* name, const char* user, const char* group, int32_t sizeKb, int32_t speedKbps,
+                   bool good);
+// Every listed file whose record still waits ('N') gets its verdict.
+void VerifyWaitingFiles();
+// The status entries follow the log: the release completes exactly as
+// "sfvcomplete" completes it, or shows its progress, incomplete entry and
+// markers, giving up its completion directory and race report if it had them.
+// `wasComplete` is the state before this run's change: completing twice would
+// rewrite what stands.
+void SettleRelease(bool wasComplete);
+// The completion of "sfvcomplete": completion directory, incomplete entry
+// gone, markers cleaned, race report.
+void CompleteRelease();
+
+// ---- sizes and speeds of files on disk ----
+int32_t SizeInKb(uint64_t bytes);  // rounded up: a non-empty file is never 0 KB
+// KB/s from the file's creation to now; 0 where there is no creation time.
+int32_t MeasuredSpeed(uint64_t bytes, bool hasBirth, double birthSeconds, double nowSeconds);
+
+// ---- one release after another in one process (operator commands) ----
+// The program's Crevik.ini, found from word 0 as an event run finds it.
+void LoadProgramConfig(const char* word0);
+// Makes `dir` the release of this run: full path, run lock, a fresh log,
+// the working directory. False (errno set) when it cannot; nothing is held then.
+bool EnterRelease(const char* dir);
+void LeaveRelease();
+
+#endif
