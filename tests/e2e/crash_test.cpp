@@ -12,7 +12,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
-#include <random>
 
 #include "harness.h"
 #include "log/orvex_log.h"
@@ -85,18 +84,15 @@ TEST(KilledMidSave, LeavesTheOldLogOrTheNewOneAndNothingElse) {
     ASSERT_EQ(FileText(logPath), newLog);
     ASSERT_GT(firstInSave, 0) << "the save wrote no temporary file";
 
-    // Kills from just before the temporary file exists to just after the rename.
-    unsigned seed = std::random_device{}();
-    SCOPED_TRACE("seed " + std::to_string(seed));
-    std::mt19937 random(seed);
-    std::uniform_int_distribution<int> moment(firstInSave - 1, lastInSave + 1);
+    // Kills at each stop in turn, from just before the temporary file exists to just after the rename.
+    const int moments = lastInSave - firstInSave + 3;
     int leftOld = 0, leftNew = 0, killedWithTempFile = 0;
     auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(3);
     for (int n = 0; n < kKills; ++n) {
         ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "only " << n << " kills in the time allowed";
         WriteFile(logPath, oldLog);
         std::remove(tempPath.c_str());  // the count below is of this run's own temporary file
-        int killAt = moment(random);
+        int killAt = firstInSave - 1 + n % moments;
         bool tempAtKill = false;
         auto [stopsSeen, exited] = Trace(site, upload, killAt, [&](int stop) {
             if (stop == killAt) tempAtKill = Exists(tempPath);

@@ -1,5 +1,3 @@
-#include <regex>
-
 #include "race/race.h"
 #include "test_support.h"
 
@@ -93,11 +91,10 @@ TEST_F(Race, EmptyZeroAndHugeFiguresStayInTheirColumns) {
 
 TEST_F(Race, ReportFileProblemsOnlyReachTheDiagnosticLog) {
     MakeMessageFile();  // no MESSAGE setting: no report, no complaint
-    EXPECT_EQ(Diag(), "<absent>");
+    EXPECT_EQ(Diag(), "");
     Settings("[GENERAL]\nMESSAGE=nodir/race.txt\n");
     MakeMessageFile();
-    EXPECT_TRUE(std::regex_match(Diag(), std::regex(R"(\d{4}/\d\d/\d\d \d\d:\d\d:\d\d MakeMessageFile\(\) fopen )"
-                                                    R"(failed - No such file or directory\r\n)")));
+    EXPECT_EQ(Diag(), "MakeMessageFile() fopen failed - No such file or directory\n");
     EXPECT_TRUE(fs::is_empty(release_));  // neither a report nor its directory
 }
 

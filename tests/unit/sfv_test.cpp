@@ -32,10 +32,7 @@ std::string AclLine(const std::string& name, char goodFlag) {
     return "0000" + std::to_string(FileKey(name.c_str())) + "=user|group|tag|" + goodFlag + "|0\n";
 }
 
-class SfvTest : public ReleaseDirTest {
-protected:  // the diagnostic log without the time stamp of its first line
-    std::string Diag() const { return ReleaseDirTest::Diag().size() < 20 ? "" : ReleaseDirTest::Diag().substr(20); }
-};
+using SfvTest = ReleaseDirTest;
 
 TEST_F(SfvTest, LinesOfTheFirstSfvInSortedOrderGiveNamesAndCrcsOrAreSkipped) {
     const std::string longest(259, 'n');
@@ -80,7 +77,7 @@ TEST_F(SfvTest, AclLinesAreSplitIntoFieldsOrSkippedAnUnreadableAclIsReportedOnce
     OrvexLog refused;
     EXPECT_FALSE(refused.LoadAclFile(ReleaseDir));
     const std::string expected = std::string("OrvexLog::LoadAclFile() fopen failed - ") +
-                                 std::strerror(kDirectoryOpenErrno) + "\r\n";
+                                 std::strerror(kDirectoryOpenErrno) + "\n";
     EXPECT_EQ(Items<AclEntry>(refused.aclEntries) + Diag(), expected);
     EXPECT_TRUE(refused.LoadAclFile(ReleaseDir));  // read once per run: no second attempt
     EXPECT_EQ(Diag(), expected);

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <chrono>
 #include <new>
+#include <regex>
 #include <string>
 
 #include "../file_io.h"
@@ -58,7 +59,15 @@ protected:
         WriteFile((root_ / "Crevik.ini").string(), ini);
         ASSERT_TRUE(theConfig.Load((root_ / "Crevik.ini").string().c_str()));
     }
-    std::string Diag() const { return FileText((root_ / "Crevik.log").string()); }
+    // The diagnostic log's messages, one per line, each checked for its time
+    // stamp and CRLF end.
+    std::string Diag() const {
+        const std::string text = FileText((root_ / "Crevik.log").string());
+        const std::regex stamped(R"(\d{4}/\d\d/\d\d \d\d:\d\d:\d\d ([^\r\n]*)\r\n)");
+        const std::string messages = std::regex_replace(text, stamped, "$1\n");
+        EXPECT_EQ(messages.find('\r'), std::string::npos) << "a line without its time stamp:\n" << text;
+        return text == "<absent>" ? "" : messages;
+    }
     static void ResetGlobals() {
         theLog.~OrvexLog();
         new (&theLog) OrvexLog();
