@@ -10,7 +10,6 @@
 
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <functional>
 
 #include "harness.h"
@@ -28,18 +27,8 @@ constexpr int kSyscallStop = SIGTRAP | 0x80;
 // call's entry and exit), calling `atStop` at each, and kills it at stop
 // number `killAt` (0: never). Returns the stops seen and whether it exited
 // with 0; -1 when the system does not allow tracing.
-std::pair<int, bool> Trace(const Site& site, Words words, int killAt, const std::function<void(int)>& atStop) {
-    words.insert(words.begin(), site.program());
-    std::vector<char*> argv;
-    for (std::string& w : words) argv.push_back(w.data());
-    argv.push_back(nullptr);
-    pid_t pid = fork();
-    if (pid == 0) {
-        if (ptrace(PTRACE_TRACEME, 0, nullptr, nullptr) != 0) _exit(126);
-        setenv("ASAN_OPTIONS", "detect_leaks=0", 1);  // LeakSanitizer cannot run under a tracer
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
+std::pair<int, bool> Trace(const Site& site, const Words& words, int killAt, const std::function<void(int)>& atStop) {
+    pid_t pid = static_cast<pid_t>(site.Start(words, /*traced=*/true));
     int status = 0, stops = 0, signal = 0;
     if (waitpid(pid, &status, 0) != pid || !WIFSTOPPED(status)) return {-1, false};
     ptrace(PTRACE_SETOPTIONS, pid, nullptr, PTRACE_O_EXITKILL | PTRACE_O_TRACESYSGOOD);

@@ -5,6 +5,7 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <sys/ptrace.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -63,7 +64,7 @@ Site::~Site() {
 }
 
 #ifdef _WIN32
-long Site::Start(const Words& words) const {
+long Site::Start(const Words& words, bool) const {
     // Quotation marks group a word; the splitter has no escape, so a word that
     // holds one cannot be passed whole, as with the real server.
     std::string line = "\"" + program_ + "\"";
@@ -87,7 +88,7 @@ int Site::Wait(long pid) {
     return exited ? static_cast<int>(code) : -1;
 }
 #else
-long Site::Start(const Words& words) const {
+long Site::Start(const Words& words, bool traced) const {
     Words copy = words;
     copy.insert(copy.begin(), program_);
     std::vector<char*> argv;
@@ -95,6 +96,8 @@ long Site::Start(const Words& words) const {
     argv.push_back(nullptr);
     pid_t pid = fork();
     if (pid == 0) {
+        if (traced && ptrace(PTRACE_TRACEME, 0, nullptr, nullptr) != 0) _exit(126);
+        if (traced) setenv("ASAN_OPTIONS", "detect_leaks=0", 1);  // LeakSanitizer cannot run under a tracer
         execv(program_.c_str(), argv.data());
         _exit(127);
     }

@@ -22,9 +22,10 @@ public:
 
     std::string up(const std::string& rel = "") const;  // path inside the upload area
     void SetConfig(const std::string& iniText) const { WriteFile(root_ + "/bin/Crevik.ini", iniText); }
-    // Starts the program with these words after its name, without waiting;
-    // Wait() gives its exit status (-1 when it did not exit normally).
-    long Start(const Words& words) const;
+    // Starts the program with these words after its name, without waiting
+    // (on POSIX, traced by this process when asked); Wait() gives its exit
+    // status (-1 when it did not exit normally).
+    long Start(const Words& words, bool traced = false) const;
     static int Wait(long pid);
     int Run(const Words& words) const { return Wait(Start(words)); }
     const std::string& program() const { return program_; }
