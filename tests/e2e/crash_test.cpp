@@ -86,7 +86,8 @@ TEST(KilledMidSave, LeavesTheOldLogOrTheNewOneAndNothingElse) {
         auto [stopsSeen, exited] = Trace(site, upload, killAt, [&](int stop) {
             if (stop == killAt) tempAtKill = Exists(tempPath);
         });
-        ASSERT_TRUE(stopsSeen == killAt && !exited) << "the run ended after " << stopsSeen << " stops, before stop " << killAt;
+        ASSERT_TRUE(stopsSeen == killAt && !exited)
+            << "the run ended after " << stopsSeen << " stops, before stop " << killAt;
         std::string log = FileText(logPath);
         ASSERT_TRUE(log == oldLog || log == newLog)
             << "a kill at stop " << killAt << " left a log of " << log.size() << " bytes (old " << oldLog.size()

@@ -83,7 +83,8 @@ long Site::Start(const Words& words, bool) const {
 int Site::Wait(long pid) {
     HANDLE process = reinterpret_cast<HANDLE>(static_cast<intptr_t>(pid));
     DWORD code = 0;
-    bool exited = process && WaitForSingleObject(process, 120000) == WAIT_OBJECT_0 && GetExitCodeProcess(process, &code);
+    bool exited =
+        process && WaitForSingleObject(process, 120000) == WAIT_OBJECT_0 && GetExitCodeProcess(process, &code);
     if (process) CloseHandle(process);
     return exited ? static_cast<int>(code) : -1;
 }

@@ -28,7 +28,6 @@ public:
     long Start(const Words& words, bool traced = false) const;
     static int Wait(long pid);
     int Run(const Words& words) const { return Wait(Start(words)); }
-    const std::string& program() const { return program_; }
 
 private:
     std::string root_, program_;

@@ -31,7 +31,8 @@ int RunStream(const Release& rel, int stream) {
     int events = 0;
     if (stream < kReleases) {
         Words listed;
-        for (int i = 0; i < kFilesPerStream; ++i) listed.insert(listed.end(), {FileName(stream, i), FileName(stream + kReleases, i)});
+        for (int i = 0; i < kFilesPerStream; ++i)
+            listed.insert(listed.end(), {FileName(stream, i), FileName(stream + kReleases, i)});
         rel.WriteSfv("load.sfv", listed);
         rel.Event("sfvuploaded", "load.sfv", {kSfvCount, "0"});
         ++events;
@@ -76,7 +77,8 @@ std::string Lines(const std::string& text, const Words& needles, bool holding = 
     std::string out;
     for (size_t at = 0, end; (end = text.find('\n', at)) != std::string::npos; at = end + 1) {
         const std::string line = text.substr(at, end + 1 - at);
-        bool holds = std::any_of(needles.begin(), needles.end(), [&](auto& n) { return line.find(n) != std::string::npos; });
+        auto in = [&](const std::string& needle) { return line.find(needle) != std::string::npos; };
+        bool holds = std::any_of(needles.begin(), needles.end(), in);
         if (holds == holding) out += line;
     }
     return out;
@@ -99,12 +101,14 @@ TEST(Load, ParallelStreamsEndAsTheSameEventsRunOneByOne) {
         const std::string log = ours.Log(), replayed = theirs.Log(), entries = Tree(ours.path());
         // Two users' uploads interleave in any order; each user's own stay in theirs.
         EXPECT_EQ(LineCount(log), LineCount(replayed));
-        for (int s : {r, r + kReleases}) EXPECT_EQ(Lines(log, {"|" + User(s) + "|"}), Lines(replayed, {"|" + User(s) + "|"}));
+        for (int s : {r, r + kReleases})
+            EXPECT_EQ(Lines(log, {"|" + User(s) + "|"}), Lines(replayed, {"|" + User(s) + "|"}));
         EXPECT_EQ(LineCount(Lines(entries, {"% DONE]"})), 1) << entries;
         EXPECT_EQ(LineCount(Lines(entries, {"[UP #"})), 2) << entries;
         // Apart from what tells the moment the .sfv came: its progress
         // directory and the markers of files deleted since.
-        EXPECT_EQ(Lines(entries, {"% DONE]", "-missing"}, false), Lines(Tree(theirs.path()), {"% DONE]", "-missing"}, false));
+        const Words passing = {"% DONE]", "-missing"};
+        EXPECT_EQ(Lines(entries, passing, false), Lines(Tree(theirs.path()), passing, false));
     }
 }
 

@@ -116,7 +116,8 @@ TEST(ReleaseLife, SplitReleaseKeepsOneIncompleteEntryPerDisc) {
     cd1.Upload("x.r01", {"ann", "flow", "300", "300"}, /*corrupt=*/true);
     cd1.Event("sfvfailed", "x.r01", {"ann", "flow", "300", "300"});
     EXPECT_TREE(cd1.path(), ".upChk.log", "[50% DONE]-[1 of 2 files checked]/", "[UP #1@100KB by joe@crew at 100KBps]/",
-                "[UP #1@300KB by ann@flow at 300KBps]/", "cd.sfv", "old.r00.bad", "x.r00", "x.r01-missing", "x.r01.bad");
+                "[UP #1@300KB by ann@flow at 300KBps]/", "cd.sfv", "old.r00.bad", "x.r00", "x.r01-missing",
+                "x.r01.bad");
     std::remove(cd1.path("x.r01.bad").c_str());
     cd1.Event("filedeleted", "x.r01.bad");
     cd1.Upload("x.r01", {"ann", "flow", "300", "300"});
@@ -160,8 +161,8 @@ TEST(ReleaseLife, SettingsShapeTheStatusEntriesAndBadFiles) {
                 "a.r01", "a.r01.bad", "a.r02-missing", "rel.sfv");
     EXPECT_EQ(FileText(rel.path(".custom.log")), Line("a.r01", "joe|crew|100|100|N"));
     rel.Event("sfvsuccess", "a.r01", {"joe", "crew", "100", "100", "3", "2"});
-    EXPECT_TREE(rel.path(), ".custom.log", "[======....] 66%/", "[UP #2@200KB by joe@crew at 100KBps]/", "a.r00-missing",
-                "a.r01", "a.r01.bad", "a.r02-missing", "rel.sfv");
+    EXPECT_TREE(rel.path(), ".custom.log", "[======....] 66%/", "[UP #2@200KB by joe@crew at 100KBps]/",
+                "a.r00-missing", "a.r01", "a.r01.bad", "a.r02-missing", "rel.sfv");
     EXPECT_TREE(site.up(), "(2 of 3) Rel", "Rel/");
     rel.Event("sfvcomplete", "rel.sfv");
     EXPECT_TREE(rel.path(), ".custom.log", "[100% COMPLETE]-[#3@100KB files at 100KBps]/",

@@ -19,8 +19,8 @@ protected:
     std::vector<std::string> Report() {
         theLog.CalcRaceInfo();
         MakeMessageFile();
-        const std::string text = std::regex_replace(FileText("race.txt"), std::regex(R"(\d{4}/\d\d/\d\d \d\d:\d\d:\d\d)"),
-                                                    "YYYY/MM/DD hh:mm:ss");
+        const std::regex stamp(R"(\d{4}/\d\d/\d\d \d\d:\d\d:\d\d)");
+        const std::string text = std::regex_replace(FileText("race.txt"), stamp, "YYYY/MM/DD hh:mm:ss");
         std::vector<std::string> lines;
         size_t at = 0;
         for (size_t end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2)

@@ -15,7 +15,9 @@ std::string Item(const SfvEntry& s) {
     std::snprintf(crc, sizeof crc, "=%08X", static_cast<unsigned>(s.crc));
     return s.name + std::string(crc);
 }
-std::string Item(const AclEntry& a) { return std::to_string(static_cast<long long>(a.key)) + ":" + a.goodFlag + " " + a.otherFlag; }
+std::string Item(const AclEntry& a) {
+    return std::to_string(static_cast<long long>(a.key)) + ":" + a.goodFlag + " " + a.otherFlag;
+}
 template <typename Entry>
 std::string Items(OrderedList* list) {
     if (!list) return "<no list>";

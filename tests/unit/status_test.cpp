@@ -15,7 +15,8 @@ TEST(Templates, ReplaceWholeNamesFromTheFirstEntryWithinTheLimits) {
     TemplateVars::Clear();
     TemplateVars::Add(3, "good", "4", "sfv_count", "10", "val", "$good");
     TemplateVars::Add(2, "good", "9", "", "empty names never match");
-    EXPECT_EQ(Expand("[$goodies of $sfv_count] $$good $Good $1 $val $sfv_ $"), "[4ies of 10] $4 $Good $1 $good $sfv_ $");
+    EXPECT_EQ(Expand("[$goodies of $sfv_count] $$good $Good $1 $val $sfv_ $"),
+              "[4ies of 10] $4 $Good $1 $good $sfv_ $");
     // Names keep 31 characters, values 255, and an expansion stops at 259.
     TemplateVars::Clear();
     TemplateVars::Add(1, std::string(40, 'n').c_str(), std::string(300, 'v').c_str());
@@ -56,8 +57,8 @@ TEST_F(StatusEntries, NamesLoseSeparatorsAndWildcardsAndWinnersShowDashesUntilKn
     UpdateUpDir("../x", "a\\b/c?");
     theLog.AddWithCheck("*", "crew", 1400, 700, "c.rar", 'N');
     UpdateUpDir("*", "crew");
-    EXPECT_EQ(Entries(release_),
-              "[UP #1@1.4MB by _@crew at 700KBps]/\n[UP #1@700KB by .._x@a_b_c_ at 350KBps]/\n[UP #9@9 by _@crew at 9]/\n");
+    EXPECT_EQ(Entries(release_), "[UP #1@1.4MB by _@crew at 700KBps]/\n[UP #1@700KB by .._x@a_b_c_ at 350KBps]/\n"
+                                 "[UP #9@9 by _@crew at 9]/\n");
 
     UseRelease("Done.Release");
     Settings("[TEMPLATE]\nCOMPLETE=[$racewin_user@$racewin_ugrp $race_users $racewin_group $percent]\n");
