@@ -7,6 +7,7 @@
 #include "feed/feed.h"
 #include "main/run_state.h"
 #include "sfv/sfv.h"
+#include "status/status.h"
 #include "util/util.h"
 
 namespace {
@@ -79,6 +80,8 @@ int32_t OrvexLog::VerifyUploadedFiles() {
             char path[kJoinedPath];
             std::snprintf(path, sizeof path, "%s%s", ReleaseDir, entry->name);
             ApplyBadAction(path);
+            // BAD 2 took the file and its record: the uploader's figures shrink.
+            if (!FindRecord(entry->name)) UpdateUpDir(uploader.user, uploader.group);
         }
         FeedVerdict(before, entry->name, uploader.user, uploader.group, uploader.size, uploader.speed, good);
     }

@@ -157,16 +157,16 @@ TEST(ReleaseLife, SettingsShapeTheStatusEntriesAndBadFiles) {
     rel.Upload("a.r01", {"joe", "crew", "100", "100"});
     WriteFile(rel.path("a.r01.bad"), "old");
     rel.Event("sfvuploaded", "rel.sfv", {"3", "0"});
-    EXPECT_TREE(rel.path(), ".custom.log", "[..........] 0%/", "[UP #2@200KB by joe@crew at 100KBps]/", "a.r00-missing",
+    EXPECT_TREE(rel.path(), ".custom.log", "[..........] 0%/", "[UP #1@100KB by joe@crew at 100KBps]/", "a.r00-missing",
                 "a.r01", "a.r01.bad", "a.r02-missing", "rel.sfv");
     EXPECT_EQ(FileText(rel.path(".custom.log")), Line("a.r01", "joe|crew|100|100|N"));
     rel.Event("sfvsuccess", "a.r01", {"joe", "crew", "100", "100", "3", "2"});
-    EXPECT_TREE(rel.path(), ".custom.log", "[======....] 66%/", "[UP #2@200KB by joe@crew at 100KBps]/",
+    EXPECT_TREE(rel.path(), ".custom.log", "[======....] 66%/", "[UP #1@100KB by joe@crew at 100KBps]/",
                 "a.r00-missing", "a.r01", "a.r01.bad", "a.r02-missing", "rel.sfv");
     EXPECT_TREE(site.up(), "(2 of 3) Rel", "Rel/");
     rel.Event("sfvcomplete", "rel.sfv");
     EXPECT_TREE(rel.path(), ".custom.log", "[100% COMPLETE]-[#3@100KB files at 100KBps]/",
-                "[UP #2@200KB by joe@crew at 100KBps]/", "a.r01", "a.r01.bad", "rel.sfv");
+                "[UP #1@100KB by joe@crew at 100KBps]/", "a.r01", "a.r01.bad", "rel.sfv");
 
     Site quiet;
     quiet.SetConfig("[GENERAL]\nMISSING=0\n");

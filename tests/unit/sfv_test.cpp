@@ -99,8 +99,9 @@ TEST_F(SfvTest, VerdictsOrTheCrcPassDecideBadFilesRecordsAndMarkers) {
          "gone.rar.bad", "old", 1, false},
         {noVerdict, "BAD=0", "a.rar " + renamed + " gone.rar.bad", "old", 2, false},
         {noVerdict, "", renamed + " gone.rar.bad", "CORRUPTED", 2, false},  // BAD is 1 by default
-        {noVerdict, "BAD=2", "a.rar-missing b.rar c.rar c.rar-missing empty.rar gone.rar-missing", "<absent>", 2,
-         true},
+        // The uploader's status directory shows the records BAD 2 left.
+        {noVerdict, "BAD=2", "[UP #3@3KB by u@g at 1KBps]/ a.rar-missing b.rar c.rar c.rar-missing empty.rar "
+         "gone.rar-missing", "<absent>", 2, true},
     };
     const std::string victim = (root_ / "victim").string();
     for (const auto& r : rows) {
