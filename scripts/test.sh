@@ -6,11 +6,12 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake make g++ libgtest-dev cksfv)  # cksfv writes .sfv files for the check test
+# cksfv writes .sfv files for the check test; python3 runs the feed checker and example script
+packages=(cmake make g++ libgtest-dev cksfv python3)
 # As root also the servers and clients of the proftpd and watch tests (they
 # skip without root); no other FTP server, as Debian's FTP servers conflict
 # with each other.
-if [ "$(id -u)" -eq 0 ]; then packages+=(proftpd-core python3 openssh-server openssh-client rsync); fi
+if [ "$(id -u)" -eq 0 ]; then packages+=(proftpd-core openssh-server openssh-client rsync); fi
 source scripts/packages.sh
 mapfile -t missing < <(missing_packages "${packages[@]}")
 if [ ${#missing[@]} -gt 0 ]; then

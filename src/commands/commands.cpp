@@ -1,6 +1,7 @@
 #include "commands/commands.h"
 
 #include "commands/command_support.h"
+#include "feed/feed.h"
 #include "util/util.h"
 #include "watch/watch.h"
 
@@ -29,6 +30,7 @@ bool RunOperatorCommand(int argc, const char* const* argv, int* status) {
     programWord = argv[0];
     for (const CommandRoute& route : kCommands) {
         if (!EqualNoCase(argv[1], route.word)) continue;
+        FeedSilence();
         *status = route.run(argc - 2, argv + 2);
         return true;
     }

@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "config/ini_config.h"
+#include "feed/feed.h"
 #include "log/orvex_log.h"
 #include "main/handler_support.h"
 #include "main/handlers.h"
@@ -37,7 +38,9 @@ void OnSfvSuccess(const char* userWord, const char* groupWord, const char* speed
     if (!theLog.ReadLogFile(UploadLogPath)) return;
     int32_t percent = ComputePercent(sfvCount, good);
     LogName user(userWord), group(groupWord);
+    FeedStanding before = FeedTakeStanding();
     theLog.AddWithCheck(user.text, group.text, ParseInt32(size), ParseInt32(speed), EventFileName, 'S');
+    FeedVerdict(before, EventFileName, user.text, group.text, ParseInt32(size), ParseInt32(speed), true);
     if (theLog.modified) theLog.WriteLogFile();
     if (percent == 100) return;  // "sfvcomplete" follows and completes the release
 
@@ -51,13 +54,15 @@ void OnSfvSuccess(const char* userWord, const char* groupWord, const char* speed
 void OnSfvFailed(const char* userWord, const char* groupWord, const char* speed, const char* size) {
     if (!theLog.ReadLogFile(UploadLogPath)) return;
     LogName user(userWord), group(groupWord);
+    FeedStanding before = FeedTakeStanding();
     theLog.AddWithCheck(user.text, group.text, ParseInt32(size), ParseInt32(speed), EventFileName, 'F');
-
     ApplyBadAction(EventFileName);
+    FeedVerdict(before, EventFileName, user.text, group.text, ParseInt32(size), ParseInt32(speed), false);
     if (theLog.modified) theLog.WriteLogFile();
 }
 
 void OnSfvUploaded(const char* sfvCount, const char* good) {
+    FeedSfvArrived(ParseInt32(sfvCount), ParseInt32(good));
     int32_t percent = ComputePercent(sfvCount, good);
     if (percent == 100) return;
     if (!theLog.ReadLogFile(UploadLogPath)) return;

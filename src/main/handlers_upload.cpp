@@ -1,5 +1,6 @@
 // "fileuploaded" and "filedeleted".
 #include "config/ini_config.h"
+#include "feed/feed.h"
 #include "log/orvex_log.h"
 #include "main/handler_support.h"
 #include "main/handlers.h"
@@ -20,11 +21,15 @@ void OnFileDeleted() {
     if (!theLog.ReadLogFile(UploadLogPath)) return;
     char user[kNameField] = "";
     char group[kNameField] = "";
+    FeedStanding before = FeedTakeStanding();
     theLog.TakeRecord(EventFileName, user, group);
+    FeedRecordGone(before, EventFileName);
     if (theLog.modified) theLog.WriteLogFile();
     UpdateUpDir(user, group);
 
     char ext[kMaxPath];
     GetExtPart(EventFileName, ext);
-    if (EqualNoCase(ext, ".sfv")) RemoveReleaseStatus();
+    if (!EqualNoCase(ext, ".sfv")) return;
+    RemoveReleaseStatus();
+    FeedSfvDeleted();
 }

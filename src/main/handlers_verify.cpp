@@ -2,6 +2,7 @@
 // stored or deleted. crevik then verifies the file itself.
 #include <cstring>
 
+#include "feed/feed.h"
 #include "log/orvex_log.h"
 #include "main/handler_support.h"
 #include "main/handlers.h"
@@ -59,7 +60,10 @@ void OnUpload(const char* userWord, const char* groupWord, const char* speedWord
         RecordVerdict(EventFileName, user.text, group.text, size, speed, ListedFileIsGood(*listed));
     } else {
         theLog.AddWithCheck(user.text, group.text, size, speed, EventFileName, 'N');
-        if (IsSfvName(EventFileName)) VerifyWaitingFiles();
+        if (IsSfvName(EventFileName)) {
+            FeedSfvCounted();
+            VerifyWaitingFiles();
+        }
     }
     if (theLog.modified) theLog.WriteLogFile();
 

@@ -106,10 +106,16 @@ bool PlatStatFile(const char* path, PlatFileInfo* info);
 long PlatRead(PlatFile* file, void* buf, size_t len);
 bool PlatWrite(PlatFile* file, const void* buf, size_t len);  // all or failure
 bool PlatClose(PlatFile* file);  // false when buffered data could not be stored
+// Appends `data` to the end of the file, created if missing, in one write
+// call on a file opened for appending only, so that lines appended by
+// concurrent processes never interleave. A rename of the file while it is
+// open is allowed. False, with errno set, unless every byte went in.
+bool PlatAppendOnce(const char* path, const void* data, size_t len);
 
 // ---- time ----------------------------------------------------------------
 struct PlatLocalTime {
     int year, month, day, hour, minute, second;  // month 1..12
+    int utcOffsetMinutes;                        // local time minus UTC, e.g. 60 for +01:00
 };
 PlatLocalTime PlatNow();
 double PlatWallSeconds();  // seconds since 1970, UTC, with the fraction

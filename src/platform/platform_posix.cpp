@@ -360,6 +360,19 @@ bool PlatClose(PlatFile* file) {
     return close(fd) == 0;
 }
 
+bool PlatAppendOnce(const char* path, const void* data, size_t len) {
+    int fd = open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+    ssize_t n;
+    do n = write(fd, data, len);
+    while (n < 0 && errno == EINTR);
+    int err = n < 0 ? errno : ENOSPC;  // a short write means the disk or a limit was full
+    close(fd);
+    if (n == static_cast<ssize_t>(len)) return true;
+    errno = err;
+    return false;
+}
+
 // ---- for operator commands ----------------------------------------------------------
 
 PlatEntryKind PlatEntryKindOf(const char* path) {
@@ -391,6 +404,6 @@ PlatLocalTime PlatNow() {
     time_t now = time(nullptr);
     struct tm local = {};
     localtime_r(&now, &local);
-    return PlatLocalTime{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
-                         local.tm_hour, local.tm_min, local.tm_sec};
+    return PlatLocalTime{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+                         local.tm_min, local.tm_sec, static_cast<int>(local.tm_gmtoff / 60)};
 }

@@ -2,6 +2,7 @@
 #include "platform/platform_internal.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <new>
@@ -356,6 +357,22 @@ bool PlatClose(PlatFile* file) {
     return CloseHandle(h) ? true : Failed(false);
 }
 
+bool PlatAppendOnce(const char* path, const void* data, size_t len) {
+    // Append-only access: every write goes to the end of the file as one piece.
+    HANDLE h = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return Failed(false);
+    DWORD want = len > 0x7fffffffu ? 0x7fffffffu : static_cast<DWORD>(len);
+    DWORD wrote = 0;
+    bool ok = WriteFile(h, data, want, &wrote, nullptr) != 0;
+    if (!ok) SetErrnoFromLastError();
+    else if (wrote != len) errno = ENOSPC;
+    int err = errno;
+    CloseHandle(h);
+    errno = err;
+    return ok && wrote == len;
+}
+
 // ---- for operator commands ----------------------------------------------------------
 
 PlatEntryKind PlatEntryKindOf(const char* path) {
@@ -387,8 +404,22 @@ double PlatWallSeconds() {
     return SecondsSince1970(now);
 }
 
+namespace {
+
+int64_t ToMinutes(const SYSTEMTIME& t) {
+    FILETIME ft;
+    SystemTimeToFileTime(&t, &ft);
+    return static_cast<int64_t>((static_cast<uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime) / 600000000;
+}
+
+}  // namespace
+
 PlatLocalTime PlatNow() {
-    SYSTEMTIME local;
-    GetLocalTime(&local);
-    return PlatLocalTime{local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute, local.wSecond};
+    // Local time and offset from one reading of the clock, so that they
+    // agree even at a change of daylight saving time.
+    SYSTEMTIME utc, local;
+    GetSystemTime(&utc);
+    if (!SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local)) local = utc;
+    return PlatLocalTime{local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute, local.wSecond,
+                         static_cast<int>(ToMinutes(local) - ToMinutes(utc))};
 }

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "config/ini_config.h"
+#include "feed/feed.h"
 #include "main/run_state.h"
 #include "race/race.h"
 #include "sfv/sfv.h"
@@ -74,17 +75,19 @@ const SfvEntry* FindListed(const char* name) {
 
 void RecordVerdict(const char* name, const char* user, const char* group, int32_t sizeKb, int32_t speedKbps,
                    bool good) {
+    FeedStanding before = FeedTakeStanding();
     theLog.SetRecord(user, group, sizeKb, speedKbps, name, good ? 'S' : 'F');
     if (!good) {
         ApplyBadAction(name);
-        return;
+    } else {
+        if (MissingMode() != 0) DeleteMissingMarker(name);
+        if (theConfig.GetInt("GENERAL", "BAD", 1) == kBadSetAside) {
+            char badName[kMaxPath + 8];
+            std::snprintf(badName, sizeof badName, "%s.bad", name);
+            PlatDeleteFile(badName);
+        }
     }
-    if (MissingMode() != 0) DeleteMissingMarker(name);
-    if (theConfig.GetInt("GENERAL", "BAD", 1) == kBadSetAside) {
-        char badName[kMaxPath + 8];
-        std::snprintf(badName, sizeof badName, "%s.bad", name);
-        PlatDeleteFile(badName);
-    }
+    FeedVerdict(before, name, user, group, sizeKb, speedKbps, good);
 }
 
 void VerifyWaitingFiles() {
@@ -110,6 +113,7 @@ void CompleteRelease() {
     UpdateProgressDir(files, files, "100", true);
     CleanMarkers();
     MakeMessageFile();
+    FeedCompleted();
 }
 
 void RefreshCompletion() {

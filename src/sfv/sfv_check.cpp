@@ -4,8 +4,10 @@
 #include <cstring>
 
 #include "config/diag_log.h"
+#include "feed/feed.h"
 #include "main/run_state.h"
 #include "sfv/sfv.h"
+#include "status/status.h"
 #include "util/util.h"
 
 namespace {
@@ -62,18 +64,26 @@ int32_t OrvexLog::VerifyUploadedFiles() {
     sfvGood = 0;
     if (!sfvEntries) return sfvGood;
 
-    for (void* e = sfvEntries->First(); e; e = sfvEntries->Next()) {
-        SfvEntry* entry = static_cast<SfvEntry*>(e);
-        if (!HasRecord(records, entry->key)) continue;  // never uploaded: never opened
+    // Index by index: the feed's account of a verdict moves the list's cursor.
+    for (int32_t i = 0; i < sfvEntries->Count(); ++i) {
+        SfvEntry* entry = static_cast<SfvEntry*>(sfvEntries->GetAt(i));
+        const UploadRecord* record = FindRecord(entry->name);
+        if (!record) continue;  // never uploaded: never opened
+        UploadRecord uploader = *record;  // BAD 2 takes the record away
+        FeedStanding before = FeedTakeStanding();
 
-        if (ListedFileIsGood(*entry)) {
+        bool good = ListedFileIsGood(*entry);
+        if (good) {
             entry->good = 1;
             ++sfvGood;
-            continue;
+        } else {
+            char path[kJoinedPath];
+            std::snprintf(path, sizeof path, "%s%s", ReleaseDir, entry->name);
+            ApplyBadAction(path);
+            // BAD 2 took the file and its record: the uploader's figures shrink.
+            if (!FindRecord(entry->name)) UpdateUpDir(uploader.user, uploader.group);
         }
-        char path[kJoinedPath];
-        std::snprintf(path, sizeof path, "%s%s", ReleaseDir, entry->name);
-        ApplyBadAction(path);
+        FeedVerdict(before, entry->name, uploader.user, uploader.group, uploader.size, uploader.speed, good);
     }
     return sfvGood;
 }

@@ -6,14 +6,12 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <sys/ptrace.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
 
-#include <algorithm>
 #include <cstdint>
-#include <cstdio>
-#include <filesystem>
 #include <random>
 
 #include "sfv/crc32.h"
@@ -39,8 +37,8 @@ Site::Site() {
         fs::path dir = fs::temp_directory_path() / ("crevik-e2e-" + std::to_string(std::random_device{}()));
         if (fs::create_directory(dir)) root_ = dir.string();
     }
-    MakeDirs(up());
-    MakeDirs((fs::path(root_) / "bin").string());
+    fs::create_directories(up());
+    fs::create_directories(root_ + "/bin");
 #ifdef _WIN32
     // A copy; the build passes the path the cross build saw, which under
     // Wine lives on drive Z:.
@@ -68,7 +66,7 @@ Site::~Site() {
 
 Site::Output Site::Capture(const Words& words) const {
     Output result;
-    result.status = Wait(Start(words, true));
+    result.status = Wait(Start(words, How::Captured));
     result.out = FileText(root_ + "/stdout.txt");
     result.err = FileText(root_ + "/stderr.txt");
 #ifdef _WIN32
@@ -88,13 +86,14 @@ HANDLE InheritedFile(const std::string& path) {
 }
 }  // namespace
 
-long Site::Start(const Words& words, bool capture) const {
+long Site::Start(const Words& words, How how) const {
     // Quotation marks group a word; the splitter has no escape, so a word that
     // holds one cannot be passed whole, as with the real server.
     std::string line = "\"" + program_ + "\"";
     for (const std::string& w : words) line += " \"" + w + "\"";
     STARTUPINFOA si = {};
     si.cb = sizeof si;
+    bool capture = how == How::Captured;
     if (capture) {  // as a server hands a site command's output to the client
         si.dwFlags = STARTF_USESTDHANDLES;
         si.hStdOutput = InheritedFile(root_ + "\\stdout.txt");
@@ -116,14 +115,15 @@ long Site::Start(const Words& words, bool capture) const {
 
 int Site::Wait(long pid) {
     HANDLE process = reinterpret_cast<HANDLE>(static_cast<intptr_t>(pid));
-    if (!process) return -1;
     DWORD code = 0;
-    bool exited = WaitForSingleObject(process, 120000) == WAIT_OBJECT_0 && GetExitCodeProcess(process, &code);
-    CloseHandle(process);
+    bool exited =
+        process && WaitForSingleObject(process, 120000) == WAIT_OBJECT_0 && GetExitCodeProcess(process, &code);
+    if (process) CloseHandle(process);
     return exited ? static_cast<int>(code) : -1;
 }
 #else
-long Site::Start(const Words& words, bool capture) const {
+long Site::Start(const Words& words, How how) const {
+    bool traced = how == How::Traced;
     Words copy = words;
     copy.insert(copy.begin(), program_);
     std::vector<char*> argv;
@@ -131,10 +131,12 @@ long Site::Start(const Words& words, bool capture) const {
     argv.push_back(nullptr);
     pid_t pid = fork();
     if (pid == 0) {
-        if (capture) {
+        if (how == How::Captured) {
             dup2(open((root_ + "/stdout.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
             dup2(open((root_ + "/stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
         }
+        if (traced && ptrace(PTRACE_TRACEME, 0, nullptr, nullptr) != 0) _exit(126);
+        if (traced) setenv("ASAN_OPTIONS", "detect_leaks=0", 1);  // LeakSanitizer cannot run under a tracer
         execv(program_.c_str(), argv.data());
         _exit(127);
     }
@@ -148,16 +150,10 @@ int Site::Wait(long pid) {
 }
 #endif
 
-std::string Site::up(const std::string& rel) const {
-    return (fs::path(root_) / "up" / rel).make_preferred().string();
-}
+std::string Site::up(const std::string& rel) const { return (fs::path(root_) / "up" / rel).make_preferred().string(); }
 
-void Site::SetConfig(const std::string& iniText) const {
-    WriteFile((fs::path(root_) / "bin" / "Crevik.ini").string(), iniText);
-}
-
-Release::Release(const Site& site, const std::string& dir) : site_(site), dir_(site.up(dir + "/")) {
-    MakeDirs(dir_);
+std::string Site::bin(const std::string& name) const {
+    return (fs::path(root_) / "bin" / name).make_preferred().string();
 }
 
 void Release::WriteSfv(const std::string& sfvName, const Words& files) const {
@@ -188,35 +184,22 @@ void Release::Event(const std::string& event, const std::string& name, const Wor
     EXPECT_EQ(site_.Run(words), 0) << event << " " << name;
 }
 
-std::string Release::Log() const {
-    return FileText(dir_ + ".upChk.log");
+long CountLines(const std::string& text, const std::string& needle) {
+    long n = 0;
+    for (size_t at = 0, end; (end = text.find('\n', at)) != std::string::npos; at = end + 1)
+        if (text.substr(at, end - at).find(needle) != std::string::npos) ++n;
+    return n;
 }
 
-bool Exists(const std::string& path) {
-    std::error_code ec;
-    return fs::exists(fs::symlink_status(path, ec));
+#ifndef _WIN32
+int RunPython(const std::string& scriptAndWords, const std::string& path, std::string* out) {
+    std::string command = "python3 " CREVIK_SOURCE_DIR "/" + scriptAndWords + " '" + path + "'";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return -1;
+    char buf[4096];
+    for (size_t got; (got = std::fread(buf, 1, sizeof buf, pipe)) > 0;) out->append(buf, got);
+    return pclose(pipe);
 }
-
-bool IsDir(const std::string& path) {
-    std::error_code ec;
-    return fs::is_directory(path, ec);
-}
-
-void MakeDirs(const std::string& path) { fs::create_directories(path); }
-
-Words List(const std::string& dir) {
-    Words names;
-    std::error_code ec;
-    for (const auto& e : fs::directory_iterator(dir, ec))
-        names.push_back(e.path().filename().string() + (e.is_directory() ? "/" : ""));
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-std::string Joined(const Words& names) {
-    std::string out;
-    for (const std::string& n : names) out += n + "\n";
-    return out;
-}
+#endif
 
 }  // namespace e2e

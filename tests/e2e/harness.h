@@ -5,23 +5,12 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
 #include "../file_io.h"
 
 namespace e2e {
 
-using Words = std::vector<std::string>;
-
-using test_files::FileText;  // "<absent>" without a readable file
-using test_files::WriteFile;
-bool Exists(const std::string& path);
-bool IsDir(const std::string& path);
-void MakeDirs(const std::string& path);
-// Entry names of a directory, sorted; directories get a trailing '/'.
-Words List(const std::string& dir);
-std::string Joined(const Words& names);  // one per line, for readable failures
+using namespace test_files;
+inline void MakeDirs(const std::string& path) { std::filesystem::create_directories(path); }
 
 // A fresh upload area: <root>/bin holds the program (and Crevik.ini),
 // <root>/up is the upload area.
@@ -33,11 +22,14 @@ public:
     Site& operator=(const Site&) = delete;
 
     std::string up(const std::string& rel = "") const;  // path inside the upload area
-    void SetConfig(const std::string& iniText) const;
+    std::string bin(const std::string& name) const;     // path beside the program
+    void SetConfig(const std::string& iniText) const { WriteFile(root_ + "/bin/Crevik.ini", iniText); }
     // Starts the program with these words after its name, without waiting;
     // Wait() gives its exit status (-1 when it did not exit normally).
-    // `capture` sends its standard output and error to the site's files.
-    long Start(const Words& words, bool capture = false) const;
+    // Captured: standard output and error go to the site's files. Traced
+    // (POSIX): this process traces it.
+    enum class How { Plain, Captured, Traced };
+    long Start(const Words& words, How how = How::Plain) const;
     static int Wait(long pid);
     int Run(const Words& words) const { return Wait(Start(words)); }
     struct Output {
@@ -45,19 +37,18 @@ public:
         std::string out, err;
     };
     Output Capture(const Words& words) const;  // one run, waited for; lines end in "\n"
-    const std::string& program() const { return program_; }
 
 private:
-    std::string root_;
-    std::string program_;
+    std::string root_, program_;
 };
 
 // A release directory in a site, and the events an FTP server sends for it.
 class Release {
 public:
     // `dir` is relative to the upload area, e.g. "Some.Release/CD1".
-    Release(const Site& site, const std::string& dir);
-
+    Release(const Site& site, const std::string& dir) : site_(site), dir_(site.up(dir + "/")) {
+        std::filesystem::create_directories(dir_);
+    }
     std::string path(const std::string& name = "") const { return dir_ + name; }
     // Writes the .sfv listing these files, whose contents are made up here.
     void WriteSfv(const std::string& sfvName, const Words& files) const;
@@ -66,16 +57,26 @@ public:
     void Put(const std::string& name, bool corrupt = false) const;  // the content only
     // Sends an event on a file of the release; the program must exit with 0.
     void Event(const std::string& event, const std::string& name, const Words& args = {}) const;
-    std::string Log() const;  // "<absent>" without a log file
+    std::string Log() const { return FileText(dir_ + ".upChk.log"); }  // "<absent>" without a log
 
 private:
     const Site& site_;
     std::string dir_;
 };
 
-}  // namespace e2e
+// The race feed, as this setting puts it beside the program: site.bin("race.feed").
+constexpr const char* kFeedSetting = "[GENERAL]\nFEED=race.feed\n";
+// Lines that hold `needle`.
+long CountLines(const std::string& text, const std::string& needle);
+#ifndef _WIN32
+// A Python script of the source tree with its words and one path: its output
+// and exit status.
+int RunPython(const std::string& scriptAndWords, const std::string& path, std::string* out);
+// Checks every line of a feed; prints one line per feed line: the event and
+// its names as the hex of their bytes.
+constexpr const char* kFeedCheck = "tests/e2e/feed_check.py";
+#endif
 
-// Expects exactly these entries in a directory, directories ending in '/'.
-#define EXPECT_TREE(dir, ...) EXPECT_EQ(e2e::Joined(e2e::List(dir)), e2e::Joined(e2e::Words{__VA_ARGS__}))
+}  // namespace e2e
 
 #endif

@@ -1,6 +1,5 @@
 // The server's raw command line: any text must leave a table of at most
 // kArgSlots NUL-terminated words, none longer than kArgMaxLen, no quote kept.
-#include <cstring>
 #include <string>
 
 #include "fuzz_support.h"
@@ -8,14 +7,11 @@
 #include "main/startup.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string text(reinterpret_cast<const char*>(data), size);
-    SplitCommandLine(text.c_str());
+    SplitCommandLine(std::string(reinterpret_cast<const char*>(data), size).c_str());
     FUZZ_CHECK(ArgCount >= 0 && ArgCount <= kArgSlots);
     for (int i = 0; i < kArgSlots; ++i) {
-        const char* word = ArgTable[i];
-        size_t len = strnlen(word, sizeof ArgTable[i]);
-        FUZZ_CHECK(len <= static_cast<size_t>(kArgMaxLen));
-        FUZZ_CHECK(!std::strchr(word, '"'));
+        size_t len = strnlen(ArgTable[i], sizeof ArgTable[i]);
+        FUZZ_CHECK(len <= static_cast<size_t>(kArgMaxLen) && !std::strchr(ArgTable[i], '"'));
         FUZZ_CHECK(i < ArgCount || (len == 0 && !ArgWasCut[i]));
         FUZZ_CHECK(!ArgWasCut[i] || len == static_cast<size_t>(kArgMaxLen));
     }

@@ -1,28 +1,20 @@
 // Scaffolding shared by the fuzz targets: one scratch directory per process
-// (the working directory once made), whole-file helpers and a fresh theLog.
+// (the working directory once made), input files and a fresh theLog.
 #ifndef CREVIK_FUZZ_SUPPORT_H
 #define CREVIK_FUZZ_SUPPORT_H
 
 #include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <new>
-#include <string>
 
 #include "../file_io.h"
 #include "log/orvex_log.h"
 
 // abort() rather than return, so that libFuzzer keeps the input as a crash.
-#define FUZZ_CHECK(cond)                                                                   \
-    do {                                                                                   \
-        if (!(cond)) {                                                                     \
-            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond); \
-            std::abort();                                                                  \
-        }                                                                                  \
-    } while (0)
+#define FUZZ_CHECK(cond) \
+    ((cond) ? (void)0 : (std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond), std::abort()))
 
 namespace fuzz {
 
@@ -33,21 +25,17 @@ inline const char* ScratchDir() {
     const char* base = std::getenv("TMPDIR");
     if (!base || !*base) base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
     std::snprintf(dir, sizeof dir - 1, "%s/crevik_fuzz_XXXXXX", base);
-    if (!mkdtemp(dir) || chdir(dir) != 0) {
-        std::perror(dir);
-        std::abort();
-    }
+    FUZZ_CHECK(mkdtemp(dir) && chdir(dir) == 0);
     std::atexit([] { std::error_code ignored; std::filesystem::remove_all(dir, ignored); });
     return std::strcat(dir, "/");
 }
 
-inline void WriteFile(const char* name, const void* data, size_t size) {
+// Writes the input as `name` in the scratch directory; with `log`, theLog
+// starts afresh too, as a new run finds it.
+inline void Put(const char* name, const uint8_t* data, size_t size, bool log = false) {
     ScratchDir();
-    FUZZ_CHECK(test_files::WriteFile(name, std::string(static_cast<const char*>(data), size)));
-}
-
-// As a new run finds it: no tables loaded.
-inline void ResetLog() {
+    FUZZ_CHECK(test_files::WriteFile(name, std::string(reinterpret_cast<const char*>(data), size)));
+    if (!log) return;
     theLog.~OrvexLog();
     new (&theLog) OrvexLog();
 }

@@ -1,17 +1,14 @@
 // The release's .sfv comes from the uploader: every entry it gives must name
 // a plain file of the release, never a path, the directory or its parent,
 // with none of the line's padding blanks around it.
-#include <cstring>
-
 #include "fuzz_support.h"
 #include "main/run_state.h"
 #include "sfv/sfv.h"
 #include "util/util.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    fuzz::WriteFile("release.sfv", data, size);
+    fuzz::Put("release.sfv", data, size, /*log=*/true);
     CopyText(ReleaseDir, fuzz::ScratchDir());
-    fuzz::ResetLog();
     theLog.LoadSfvFile();
     FUZZ_CHECK(theLog.sfvEntries);
     for (const void* e = theLog.sfvEntries->First(); e; e = theLog.sfvEntries->Next()) {

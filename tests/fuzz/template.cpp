@@ -1,6 +1,5 @@
 // Templates come from Crevik.ini and values from the command line: the
 // expansion always fits a path buffer, and is cut only when it fills it.
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -17,15 +16,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TemplateVars::Clear();
     for (size_t i = 1; i + 1 < parts.size(); i += 2) TemplateVars::Add(1, parts[i].c_str(), parts[i + 1].c_str());
 
-    char out[kMaxPath];
+    char out[kMaxPath], again[kMaxPath];
     bool whole = ExpandWhole(parts[0].c_str(), out);
     size_t len = strnlen(out, kMaxPath);
-    FUZZ_CHECK(len < static_cast<size_t>(kMaxPath));
-    FUZZ_CHECK(whole || len == static_cast<size_t>(kMaxPath - 1));
+    FUZZ_CHECK(len < static_cast<size_t>(kMaxPath) && (whole || len == static_cast<size_t>(kMaxPath - 1)));
     // Without a placeholder the text is copied as it is.
     if (parts[0].find('$') == std::string::npos)
         FUZZ_CHECK(whole == (parts[0].size() < static_cast<size_t>(kMaxPath)) && parts[0].compare(0, len, out) == 0);
-    char again[kMaxPath];
     ExpandTemplate(parts[0].c_str(), again);
     FUZZ_CHECK(std::strcmp(out, again) == 0);
     return 0;

@@ -1,8 +1,5 @@
 // Any upload log is read without harm, and one save normalises it: the saved
 // log reads back to the same records, so saving again gives the same bytes.
-#include <cstring>
-#include <string>
-
 #include "fuzz_support.h"
 #include "util/util.h"
 
@@ -10,7 +7,8 @@ namespace {
 
 // Reads `from` into a fresh theLog, checks every record and saves it as `to`.
 int32_t ReadAndSave(const char* from, const char* to) {
-    fuzz::ResetLog();
+    theLog.~OrvexLog();
+    new (&theLog) OrvexLog();
     FUZZ_CHECK(theLog.ReadLogFile(from));
     for (const void* e = theLog.records->First(); e; e = theLog.records->Next()) {
         const UploadRecord* r = static_cast<const UploadRecord*>(e);
@@ -26,13 +24,11 @@ int32_t ReadAndSave(const char* from, const char* to) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    fuzz::WriteFile("input.log", data, size);
+    fuzz::Put("input.log", data, size);
     int32_t count = ReadAndSave("input.log", "first.log");
     FUZZ_CHECK(ReadAndSave("first.log", "second.log") == count);
     const std::string first = test_files::FileText("first.log"), second = test_files::FileText("second.log");
-    if (first != second) {
-        std::fprintf(stderr, "first save:\n%s\nsecond save:\n%s\n", first.c_str(), second.c_str());
-        FUZZ_CHECK(first == second);
-    }
+    if (first != second) std::fprintf(stderr, "first save:\n%s\nsecond save:\n%s\n", first.c_str(), second.c_str());
+    FUZZ_CHECK(first == second);
     return 0;
 }

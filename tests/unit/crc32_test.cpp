@@ -9,13 +9,6 @@ namespace {
 const char kDigits[] = "123456789";
 constexpr uint32_t kDigitsCrc = 0xCBF43926u;
 
-std::vector<Crc32Kernel> Kernels() {
-    std::vector<Crc32Kernel> out;
-    for (int i = 0; i < kCrc32KernelCount; ++i)
-        if (Crc32KernelAvailable(static_cast<Crc32Kernel>(i))) out.push_back(static_cast<Crc32Kernel>(i));
-    return out;
-}
-
 std::string RandomBytes(size_t n, unsigned seed) {
     std::mt19937 rng(seed);
     std::string bytes(n, '\0');
@@ -23,27 +16,19 @@ std::string RandomBytes(size_t n, unsigned seed) {
     return bytes;
 }
 
-TEST(Crc32, CheckValueInOneCallAndEverySplit) {
-    for (Crc32Kernel k : Kernels()) {
-        SCOPED_TRACE(Crc32KernelName(k));
-        EXPECT_EQ(Crc32UpdateWith(k, 0, kDigits, 9), kDigitsCrc);
-        for (size_t i = 0; i <= 9; ++i)
-            for (size_t j = i; j <= 9; ++j) {
-                uint32_t crc = Crc32UpdateWith(k, Crc32UpdateWith(k, 0, kDigits, i), kDigits + i, j - i);
-                EXPECT_EQ(Crc32UpdateWith(k, crc, kDigits + j, 9 - j), kDigitsCrc) << i << "," << j;
-            }
-        EXPECT_EQ(Crc32UpdateWith(k, 0xFFFFFFFFu, nullptr, 4096), 0u);  // no buffer gives the start value
+// Every kernel against the byte loop at every length up to 4096, at several
+// misalignments, from a zero and a nonzero running value. Each buffer ends
+// exactly at the end of its allocation so that the sanitizer build catches any
+// read past it.
+TEST(Crc32, EveryKernelMatchesTheByteLoopAtEveryLengthAndAlignment) {
+    std::vector<Crc32Kernel> kernels;
+    for (int i = 0; i < kCrc32KernelCount; ++i)
+        if (Crc32KernelAvailable(static_cast<Crc32Kernel>(i))) kernels.push_back(static_cast<Crc32Kernel>(i));
+    for (Crc32Kernel k : kernels) {
+        EXPECT_EQ(Crc32UpdateWith(k, 0, kDigits, 9), kDigitsCrc) << Crc32KernelName(k);
+        EXPECT_EQ(Crc32UpdateWith(k, 0xFFFFFFFFu, nullptr, 4096), 0u) << Crc32KernelName(k);  // start value
     }
-    EXPECT_EQ(Crc32Update(Crc32Update(0, kDigits, 4), kDigits + 4, 5), kDigitsCrc);
-    EXPECT_EQ(Crc32Update(0xDEADBEEFu, nullptr, 100), 0u);
-    EXPECT_EQ(Crc32Update(0xDEADBEEFu, kDigits, 0), 0xDEADBEEFu);  // empty data leaves the value alone
-}
 
-// Every kernel, every length up to 4096, at several misalignments, from a
-// zero and a nonzero running value. Each buffer ends exactly at the end of its
-// allocation so that the sanitizer build catches any read past it.
-TEST(Crc32, EveryKernelMatchesTableAtEveryLengthAndAlignment) {
-    const std::vector<Crc32Kernel> kernels = Kernels();
     const std::string data = RandomBytes(4096 + 64, 1);
     const uint32_t previous = 0x5A17C3E9u;
     for (size_t off : {0u, 1u, 3u, 7u, 8u, 15u, 33u}) {
@@ -57,49 +42,31 @@ TEST(Crc32, EveryKernelMatchesTableAtEveryLengthAndAlignment) {
                           std::make_pair(ref0, refPrev))
                     << Crc32KernelName(k) << " len " << len << " off " << off;
             ASSERT_EQ(Crc32Update(0, p, len), ref0) << "len " << len << " off " << off;
-            if (len < 4096) {  // extend the references by the next byte
-                ref0 = Crc32UpdateTable(ref0, &data[off + len], 1);
-                refPrev = Crc32UpdateTable(refPrev, &data[off + len], 1);
-            }
+            if (len == 4096) break;
+            ref0 = Crc32UpdateTable(ref0, &data[off + len], 1);  // extend the references by the next byte
+            refPrev = Crc32UpdateTable(refPrev, &data[off + len], 1);
         }
     }
-    const std::string big = RandomBytes((1u << 20) + 13, 2);
-    for (Crc32Kernel k : kernels)
-        EXPECT_EQ(Crc32UpdateWith(k, previous, big.data(), big.size()),
-                  Crc32UpdateTable(previous, big.data(), big.size()))
-            << Crc32KernelName(k);
 }
 
 using FileCrc32Test = ReleaseDirTest;  // files in a scratch working directory
 
-TEST_F(FileCrc32Test, WholeFileEqualsOnePassOverItsBytes) {
-    for (size_t size : {size_t{9}, size_t{4097}, kCrc32FileBlock, 2 * kCrc32FileBlock + 4097}) {
+TEST_F(FileCrc32Test, WholeFileEqualsOnePassOverItsBytesAndNoFileGivesZero) {
+    for (size_t size : {size_t{0}, size_t{4097}, kCrc32FileBlock, 2 * kCrc32FileBlock + 4097}) {
         const std::string bytes = RandomBytes(size, static_cast<unsigned>(size));
-        ASSERT_TRUE(test_support::WriteFile("f", bytes));
+        ASSERT_TRUE(WriteFile("f", bytes));
         EXPECT_EQ(FileCrc32("f"), Crc32UpdateTable(0, bytes.data(), bytes.size())) << size;
     }
-    ASSERT_TRUE(test_support::WriteFile("digits", kDigits));
-    EXPECT_EQ(FileCrc32("digits"), kDigitsCrc);
-}
-
-TEST_F(FileCrc32Test, UnreadableOrEmptyGivesZero) {
-    ASSERT_TRUE(test_support::WriteFile("empty", ""));
-    EXPECT_EQ(FileCrc32("missing"), 0u);
-    EXPECT_EQ(FileCrc32("empty"), 0u);
-    EXPECT_EQ(FileCrc32(release_.string().c_str()), 0u);
-}
-
+    EXPECT_EQ(FileCrc32("missing") + FileCrc32(release_.string().c_str()), 0u);
 #ifdef _WIN32
-// Only Windows refuses the open while someone writes; the server may still
-// be storing the file when the check runs.
-TEST_F(FileCrc32Test, FileHeldByWriterGivesZero) {
+    // Only Windows refuses the open while the server may still be storing the file.
     PlatFile* writer = PlatCreateTruncate("busy");
     ASSERT_NE(writer, nullptr);
     ASSERT_TRUE(PlatWrite(writer, kDigits, 9));
     EXPECT_EQ(FileCrc32("busy"), 0u);
     ASSERT_TRUE(PlatClose(writer));
     EXPECT_EQ(FileCrc32("busy"), kDigitsCrc);
-}
 #endif
+}
 
 }  // namespace

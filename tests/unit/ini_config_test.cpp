@@ -2,35 +2,36 @@
 
 namespace {
 
-class IniConfigTest : public ReleaseDirTest {
-protected:
-    static std::string Get(const std::string& section, const std::string& key) {
-        return theConfig.GetString(section.c_str(), key.c_str(), "<default>");
-    }
-    static bool Uncounted(const char* path) { return theConfig.IsUncountedExtension(path); }
-};
+using IniConfigTest = ReleaseDirTest;
 
-TEST_F(IniConfigTest, SectionsKeysAndValuesFollowTheLineRules) {
+TEST_F(IniConfigTest, SectionsKeysAndValuesFollowTheLineRulesWithinTheirFields) {
+    const std::string longKey(40, 'K'), longSection(40, 'S');
     Settings("top=before any header\n"
-             "[GENERAL]\r\nMISSING = 0\r\nmissing=7\n"
-             "  ; indented comment\n   \n\n"
-             "BAD=2\nBAD=1\nA==b\nEMPTY=   \nnoequals\n===X=y\n"
-             "MESSAGE=race.txt ; not a comment\n"
-             "[TEMPLATE] ; no header\nUP_DIR=[UP $user at $speed]\n"
-             "[ spaced ]\nk=v\n_END_ and the rest\nLATE=1\n");
-    EXPECT_EQ(Get("", "top"), "before any header");
-    EXPECT_EQ(theConfig.GetInt("GENERAL", "MISSING", 1), 0);
-    EXPECT_EQ(theConfig.GetInt("GENERAL", "BAD", 1), 2);  // the first of equal keys
-    EXPECT_EQ(Get("GENERAL", "missing"), "7");
-    EXPECT_EQ(Get("general", "MISSING"), "<default>");
-    EXPECT_EQ(Get("GENERAL", "A"), "=b");
-    EXPECT_EQ(Get("GENERAL", "EMPTY"), "<default>");
-    EXPECT_EQ(Get("GENERAL", "X"), "y");
-    EXPECT_EQ(Get("GENERAL", "MESSAGE"), "race.txt ; not a comment");
-    // The bracket line with a comment is no header: GENERAL stays current.
-    EXPECT_EQ(Get("GENERAL", "UP_DIR"), "[UP $user at $speed]");
-    EXPECT_EQ(Get(" spaced ", "k"), "v");
-    EXPECT_EQ(Get(" spaced ", "LATE"), "<default>");
+             "[GENERAL]\r\nMISSING = 0\r\nmissing=7\n  ; indented comment\n   \n\n"
+             "BAD=2\nBAD=1\nA==b\nEMPTY=   \nnoequals\n===X=y\nWORD=yes\nLEAD=2 remark\n"
+             "MESSAGE=race.txt ; not a comment\n" + longKey + "=x\nLONG=" + std::string(400, 'v') + "\n" +
+             "[TEMPLATE] ; no header\nUP_DIR=[UP $user at $speed]\n" + std::string(600, 'z') + "=tail\n"
+             "[" + longSection + "]\nk=1\n[ spaced ]\nk=v\n_END_ and the rest\nLATE=1\n");
+    const struct { const char *section, *key; std::string value; } rows[] = {
+        {"", "top", "before any header"},
+        {"GENERAL", "MISSING", "0"},
+        {"GENERAL", "missing", "7"},
+        {"general", "MISSING", "<default>"},
+        {"GENERAL", "BAD", "2"},  // the first of equal keys
+        {"GENERAL", "A", "=b"},
+        {"GENERAL", "EMPTY", "<default>"},
+        {"GENERAL", "X", "y"},
+        {"GENERAL", "MESSAGE", "race.txt ; not a comment"},
+        {"GENERAL", "KKKKKKKKKKKKKKKKKKKKKKKKKKKKKKK", "x"},  // 31 characters
+        {"GENERAL", "LONG", std::string(255, 'v')},
+        {"GENERAL", "UP_DIR", "[UP $user at $speed]"},  // a header with a comment is none
+        {"SSSSSSSSSSSSSSSSSSSSSSSSSSSSSSS", "k", "1"},
+        {" spaced ", "k", "v"},
+        {" spaced ", "LATE", "<default>"},
+    };
+    for (const auto& r : rows) EXPECT_EQ(theConfig.GetString(r.section, r.key, "<default>"), r.value) << r.key;
+    EXPECT_EQ(theConfig.GetInt("GENERAL", "WORD", 5), 0);
+    EXPECT_EQ(theConfig.GetInt("GENERAL", "LEAD", 5), 2);
     EXPECT_EQ(theConfig.GetInt("GENERAL", "NOPE", 42), 42);
     EXPECT_EQ(theConfig.configDir, root_.string() + kPathSep);
     // A file that cannot be read leaves the store as it was.
@@ -38,24 +39,13 @@ TEST_F(IniConfigTest, SectionsKeysAndValuesFollowTheLineRules) {
     EXPECT_EQ(theConfig.GetInt("GENERAL", "BAD", 1), 2);
 }
 
-TEST_F(IniConfigTest, IntegersAndOverlongFieldsAreReadSafely) {
-    const std::string longKey(40, 'K'), longSection(40, 'S');
-    Settings("[GENERAL]\nWORD=yes\nLEAD=2 remark\n" + longKey + "=x\nLONG=" + std::string(400, 'v') + "\n[" +
-             longSection + "]\nk=1\n" + std::string(600, 'z') + "=tail\n");
-    EXPECT_EQ(theConfig.GetInt("GENERAL", "WORD", 5), 0);
-    EXPECT_EQ(theConfig.GetInt("GENERAL", "LEAD", 5), 2);
-    EXPECT_EQ(Get("GENERAL", longKey.substr(0, 31)), "x");
-    EXPECT_EQ(Get("GENERAL", "LONG"), std::string(255, 'v'));
-    EXPECT_EQ(Get(longSection.substr(0, 31), "k"), "1");
-}
-
 TEST_F(IniConfigTest, UncountedExtensionsAreBlankSeparatedAndCaseBlind) {
     Settings("[GENERAL]\nNO_CNT_FEXT=.nfo .SFV\tx\n");
-    EXPECT_TRUE(Uncounted("info.NFO"));
-    EXPECT_FALSE(Uncounted("rel.sfv"));  // ".SFV\tx" is one word: tabs do not separate
-    EXPECT_FALSE(Uncounted("nfo") || Uncounted("rel.nfo.bak"));
+    EXPECT_TRUE(theConfig.IsUncountedExtension("info.NFO"));
+    for (const char* path : {"rel.sfv", "nfo", "rel.nfo.bak"})  // ".SFV\tx" is one word
+        EXPECT_FALSE(theConfig.IsUncountedExtension(path)) << path;
     Settings("[GENERAL]\nNO_CNT_FEXT=.nfo .SFV\n");
-    EXPECT_TRUE(Uncounted("rel.sfv"));
+    EXPECT_TRUE(theConfig.IsUncountedExtension("rel.sfv"));
 }
 
 }  // namespace

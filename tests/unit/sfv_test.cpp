@@ -1,12 +1,6 @@
 // Reading the .sfv and the ACL, the server's verdicts gating the CRC pass, its
 // ".bad" treatment per BAD mode, and the guard on names reaching outside.
-#include <gtest/gtest.h>
-
-#include <cstdio>
 #include <cstring>
-#include <string>
-#include <utility>
-#include <vector>
 
 #include "sfv/sfv.h"
 #include "test_support.h"
@@ -33,17 +27,14 @@ std::string Items(OrderedList* list) {
     return out;
 }
 
-void Put(const Files& all) { for (const auto& [name, text] : all) ASSERT_TRUE(test_support::WriteFile(name, text)); }
+void Put(const Files& all) { for (const auto& [name, text] : all) ASSERT_TRUE(WriteFile(name, text)); }
 
 // An ACL line as the server writes it: 4 characters, key=user|group|tag|good|other.
 std::string AclLine(const std::string& name, char goodFlag) {
     return "0000" + std::to_string(FileKey(name.c_str())) + "=user|group|tag|" + goodFlag + "|0\n";
 }
 
-class SfvTest : public ReleaseDirTest {
-protected:  // the diagnostic log without the time stamp of its first line
-    std::string Diag() const { return ReleaseDirTest::Diag().size() < 20 ? "" : ReleaseDirTest::Diag().substr(20); }
-};
+using SfvTest = ReleaseDirTest;
 
 TEST_F(SfvTest, LinesOfTheFirstSfvInSortedOrderGiveNamesAndCrcsOrAreSkipped) {
     const std::string longest(259, 'n');
@@ -88,7 +79,7 @@ TEST_F(SfvTest, AclLinesAreSplitIntoFieldsOrSkippedAnUnreadableAclIsReportedOnce
     OrvexLog refused;
     EXPECT_FALSE(refused.LoadAclFile(ReleaseDir));
     const std::string expected = std::string("OrvexLog::LoadAclFile() fopen failed - ") +
-                                 std::strerror(test_support::kDirectoryOpenErrno) + "\r\n";
+                                 std::strerror(kDirectoryOpenErrno) + "\n";
     EXPECT_EQ(Items<AclEntry>(refused.aclEntries) + Diag(), expected);
     EXPECT_TRUE(refused.LoadAclFile(ReleaseDir));  // read once per run: no second attempt
     EXPECT_EQ(Diag(), expected);
@@ -108,8 +99,9 @@ TEST_F(SfvTest, VerdictsOrTheCrcPassDecideBadFilesRecordsAndMarkers) {
          "gone.rar.bad", "old", 1, false},
         {noVerdict, "BAD=0", "a.rar " + renamed + " gone.rar.bad", "old", 2, false},
         {noVerdict, "", renamed + " gone.rar.bad", "CORRUPTED", 2, false},  // BAD is 1 by default
-        {noVerdict, "BAD=2", "a.rar-missing b.rar c.rar c.rar-missing empty.rar gone.rar-missing", "<absent>", 2,
-         true},
+        // The uploader's status directory shows the records BAD 2 left.
+        {noVerdict, "BAD=2", "[UP #3@3KB by u@g at 1KBps]/ a.rar-missing b.rar c.rar c.rar-missing empty.rar "
+         "gone.rar-missing", "<absent>", 2, true},
     };
     const std::string victim = (root_ / "victim").string();
     for (const auto& r : rows) {
@@ -129,10 +121,10 @@ TEST_F(SfvTest, VerdictsOrTheCrcPassDecideBadFilesRecordsAndMarkers) {
         EXPECT_EQ(theLog.sfvUploaded, 4);
         EXPECT_EQ(theLog.sfvGood, r.good);
         std::string listing;
-        for (const std::string& n : test_support::ListDir(release_.string())) listing += " " + n;
+        for (const std::string& n : List(release_.string())) listing += " " + n;
         EXPECT_EQ(listing, " .brindlesrv.acl " + r.files + " release.sfv");
-        EXPECT_EQ(test_support::FileText("a.rar.bad"), r.aBad);
-        EXPECT_EQ(test_support::FileText(victim) + test_support::FileText(victim + "-missing"), "outside<absent>");
+        EXPECT_EQ(FileText("a.rar.bad"), r.aBad);
+        EXPECT_EQ(FileText(victim) + FileText(victim + "-missing"), "outside<absent>");
         EXPECT_EQ(!theLog.GetNodeWithCheckBad("a.rar") + !theLog.GetNodeWithCheckBad("gone.rar"), r.removed ? 2 : 0);
         EXPECT_EQ(theLog.modified, r.removed);
     }

@@ -1,4 +1,4 @@
-// Shared helpers for unit tests that work on real files in a scratch release.
+// A scratch release for unit tests that work on real files.
 #ifndef CREVIK_TEST_SUPPORT_H
 #define CREVIK_TEST_SUPPORT_H
 
@@ -6,20 +6,18 @@
 
 #include <cerrno>
 #include <chrono>
-#include <cstdio>
-#include <filesystem>
 #include <new>
+#include <regex>
 #include <string>
-#include <vector>
 
 #include "../file_io.h"
 #include "config/ini_config.h"
 #include "log/orvex_log.h"
 #include "main/run_state.h"
-#include "platform/platform.h"
 #include "util/util.h"
 
-namespace test_support {
+using namespace test_files;
+namespace fs = std::filesystem;
 
 // Opening a directory as a file: POSIX names the reason, Windows refuses access.
 #ifdef _WIN32
@@ -28,63 +26,48 @@ constexpr int kDirectoryOpenErrno = EACCES;
 constexpr int kDirectoryOpenErrno = EISDIR;
 #endif
 
-inline std::string JoinPath(const std::string& dir, const std::string& name) {
-    if (dir.empty() || dir.back() == '/' || dir.back() == '\\') return dir + name;
-    return dir + kPathSep + name;
-}
-
-using test_files::FileText;
-using test_files::WriteFile;
-
-// Names in `dir` as the directory search returns them; directories end in '/'.
-inline std::vector<std::string> ListDir(const std::string& dir) {
-    std::vector<std::string> names;
-    PlatFindEntry entry;
-    PlatFind* find = PlatFindFirst(JoinPath(dir, "*").c_str(), &entry);
-    if (!find) return names;
-    do names.push_back(std::string(entry.name) + (entry.isDir ? "/" : ""));
-    while (PlatFindNext(find, &entry));
-    PlatFindClose(find);
-    return names;
-}
-
-}  // namespace test_support
-
-// A unique directory under the test temporary directory holds Crevik.ini
-// (root_) and the release directory (release_), which is the working
-// directory and ReleaseDir while the test runs. theLog and theConfig start
-// empty in every test.
+// A unique directory holds Crevik.ini (root_) and the release (release_),
+// which is the working directory and ReleaseDir while the test runs.
+// theLog and theConfig start empty in every test.
 class ReleaseDirTest : public ::testing::Test {
 protected:
     void SetUp() override { UseRelease("Some.Release"); }
     void TearDown() override {
         if (!PlatChangeDir(oldCwd_.c_str())) ADD_FAILURE() << "cannot return to " << oldCwd_;
-        std::filesystem::remove_all(root_);
+        fs::remove_all(root_);
         ResetGlobals();
     }
     // Starts afresh with the release at root_/relative, e.g. "Some.Release/CD1".
     void UseRelease(const std::string& relative) {
-        if (oldCwd_.empty()) oldCwd_ = std::filesystem::current_path().string();
         if (root_.empty()) {
             static unsigned counter = 0;
-            auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-            root_ = test_support::JoinPath(::testing::TempDir(), "crevik_test_" + std::to_string(stamp) + "_" +
-                                                                     std::to_string(++counter));
-            ASSERT_TRUE(std::filesystem::create_directory(root_));
+            oldCwd_ = fs::current_path().string();
+            root_ = fs::path(::testing::TempDir()) /
+                    ("crevik_test_" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) +
+                     "_" + std::to_string(++counter));
+            ASSERT_TRUE(fs::create_directory(root_));
         }
         ResetGlobals();
         release_ = (root_ / relative).make_preferred();  // one separator kind, as the server passes
-        std::filesystem::create_directories(release_);
+        fs::create_directories(release_);
         ASSERT_TRUE(PlatChangeDir(release_.string().c_str()));
         CopyText(ReleaseDir, (release_.string() + kPathSep).c_str());
         CopyText(UploadLogPath, (release_.string() + kPathSep + ".upChk.log").c_str());
         Settings("");
     }
     void Settings(const std::string& ini) {
-        test_support::WriteFile((root_ / "Crevik.ini").string(), ini);
+        WriteFile((root_ / "Crevik.ini").string(), ini);
         ASSERT_TRUE(theConfig.Load((root_ / "Crevik.ini").string().c_str()));
     }
-    std::string Diag() const { return test_support::FileText((root_ / "Crevik.log").string()); }
+    // The diagnostic log's messages, one per line, each checked for its time
+    // stamp and CRLF end.
+    std::string Diag() const {
+        const std::string text = FileText((root_ / "Crevik.log").string());
+        const std::regex stamped(R"(\d{4}/\d\d/\d\d \d\d:\d\d:\d\d ([^\r\n]*)\r\n)");
+        const std::string messages = std::regex_replace(text, stamped, "$1\n");
+        EXPECT_EQ(messages.find('\r'), std::string::npos) << "a line without its time stamp:\n" << text;
+        return text == "<absent>" ? "" : messages;
+    }
     static void ResetGlobals() {
         theLog.~OrvexLog();
         new (&theLog) OrvexLog();
@@ -93,8 +76,7 @@ protected:
     }
 
     std::string oldCwd_;
-    std::filesystem::path root_;
-    std::filesystem::path release_;
+    fs::path root_, release_;
 };
 
 #endif
