@@ -3,44 +3,20 @@
 # on every upload and delete of a real FTP client (ftplib), configured by
 # contrib/proftpd-crevik.conf as it is, its @...@ words filled in.
 # Usage: proftpd_test.py CREVIK CONF. Exits 77 (skipped) without root or proftpd.
-import ftplib, io, os, re, shutil, socket, stat, struct, subprocess, sys, tempfile, threading, time, zlib
+import ftplib, io, os, re, shutil, stat, struct, subprocess, sys, tempfile, threading, time
+from real_parts import check, content, expect_tree, failures, filled, finish, free_port, sfv_text, tree
 
 CREVIK, CONF = sys.argv[1:3]
 PROFTPD, FTPASSWD = shutil.which('proftpd') or '/usr/sbin/proftpd', '/usr/sbin/ftpasswd'
 SITE = 3000  # the group all FTP users share, owner of the upload areas
 USERS = (('ann', 2001, 2001, 'up'), ('joe', 2002, 2002, 'up'), ('jim', 2003, 2002, 'jail'))  # uid, gid, home
 GROUPS = (('flow', 2001, 'ann'), ('crew', 2002, 'joe,jim'), ('site', SITE, 'ann,joe,jim'))
-failures = []
-
-
-def check(ok, what):
-    if not ok:
-        failures.append(what)
-        print('FAIL:', what)
-
-
-def tree(path):  # sorted entries, directories with '/', measured speeds as '*'
-    names = [n + '/' * os.path.isdir(os.path.join(path, n)) for n in os.listdir(path)]
-    return sorted(re.sub(r' at [\d.]+[KMG]Bps\]', ' at *]', n) for n in names)
-
-
-def expect_tree(path, *names):
-    check(tree(path) == sorted(names), '%s:\n  %s\n  expected %s' % (path, tree(path), sorted(names)))
-
-
-def content(name, size, damaged=False):
-    data = bytearray((name.encode() * size)[:size])
-    data[size // 2] ^= damaged
-    return bytes(data)
-
-
 def put(ftp, path, name, size, damaged=False):
     ftp.storbinary('STOR %s/%s' % (path, name), io.BytesIO(content(name, size, damaged)))
 
 
 def put_sfv(ftp, path, name, files):  # files: {name: size}
-    sfv = b''.join(b'%s %08X\r\n' % (n.encode(), zlib.crc32(content(n, s))) for n, s in files.items())
-    ftp.storbinary('STOR %s/%s' % (path, name), io.BytesIO(sfv))
+    ftp.storbinary('STOR %s/%s' % (path, name), io.BytesIO(sfv_text(files)))
 
 
 def statuses(release):  # {user: sorted statuses of his records in the upload log}
@@ -60,12 +36,9 @@ def install(bin_dir):  # the program, its settings and a diagnostic log the user
 
 class Server:  # proftpd in the foreground, stopped by its pid
     def __init__(self, root, jail):
-        s = socket.socket()
-        s.bind(('127.0.0.1', 0))
-        self.port, self.dir, self.clients = s.getsockname()[1], root + '/server', []
-        s.close()
-        fill = {'@ADDRESS@': '127.0.0.1', '@PORT@': str(self.port), '@ROOT@': self.dir, '@CREVIK@': root + '/bin/crevik'}
-        open(self.dir + '/proftpd.conf', 'w').write(re.sub(r'@[A-Z]+@', lambda m: fill[m.group()], open(CONF).read()))
+        self.port, self.dir, self.clients = free_port(), root + '/server', []
+        filled(CONF, {'@ADDRESS@': '127.0.0.1', '@PORT@': str(self.port), '@ROOT@': self.dir,
+                      '@CREVIK@': root + '/bin/crevik'}, self.dir + '/proftpd.conf')
         self.proc = subprocess.Popen([PROFTPD, '-n', '-c', self.dir + '/proftpd.conf'] + ['-D', 'JAIL'] * jail,
                                      stdout=subprocess.DEVNULL, stderr=open(self.dir + '/stderr', 'w'))
 
@@ -236,8 +209,7 @@ def main():
             print('SKIP: the DefaultRoot case: %s is not linked statically (sanitizer build)' % CREVIK)
     finally:
         shutil.rmtree(root)
-    print('%d failures' % len(failures))
-    return 1 if failures else 0
+    return finish()
 
 
 sys.exit(main())

@@ -4,23 +4,12 @@
 # driven by the sftp client, cp, mv and rsync. Runs are counted by the
 # watcher's own summary line, never timed.
 # Usage: watch_test.py CREVIK CONF. Exits 77 (skipped) without root or the tools.
-import fcntl, os, re, shutil, signal, socket, subprocess, sys, tempfile, threading, time, zlib
+import fcntl, os, re, shutil, signal, subprocess, sys, tempfile, threading, time
+from real_parts import check, content, failures, filled, finish, free_port, sfv_text, tree
 
 CREVIK, CONF = sys.argv[1:3]
 SSHD = '/usr/sbin/sshd'
-failures = []
 started = []  # every server and watcher, stopped by pid even when a check fails
-
-
-def check(ok, what):
-    if not ok:
-        failures.append(what)
-        print('FAIL:', what)
-
-
-def tree(path):  # sorted entries, directories with '/', measured speeds as '*'
-    names = [n + '/' * os.path.isdir(os.path.join(path, n)) for n in os.listdir(path)]
-    return sorted(re.sub(r' at [\d.]+[KMG]Bps\]', ' at *]', n) for n in names)
 
 
 def until(cond, what, seconds=60):  # waits for a state, not for a time
@@ -33,17 +22,11 @@ def until(cond, what, seconds=60):  # waits for a state, not for a time
     return False
 
 
-def content(name, damaged=False):
-    data = bytearray((name.encode() * 3000)[:3000])
-    data[1500] ^= damaged
-    return bytes(data)
-
-
 def make_release(path, files, damaged=()):  # files first, then the .sfv
     os.makedirs(path, exist_ok=True)
     for f in files:
-        open(os.path.join(path, f), 'wb').write(content(f, f in damaged))
-    open(os.path.join(path, 'rel.sfv'), 'wb').write(b''.join(b'%s %08X\r\n' % (f.encode(), zlib.crc32(content(f))) for f in files))
+        open(os.path.join(path, f), 'wb').write(content(f, damaged=f in damaged))
+    open(os.path.join(path, 'rel.sfv'), 'wb').write(sfv_text({f: 3000 for f in files}))
 
 
 def records(release):  # {name-less key: (user, group, status)} of the upload log, checking every line's form
@@ -95,19 +78,14 @@ class Watcher:  # crevik watch in the foreground, stopped by its pid
 
 class Sshd:  # sshd in the foreground, stopped by its pid
     def __init__(self, root, jail):
-        s = socket.socket()
-        s.bind(('127.0.0.1', 0))
-        self.port, self.dir = s.getsockname()[1], root + '/sshd'
-        s.close()
+        self.port, self.dir = free_port(), root + '/sshd'
         os.makedirs(self.dir + '/keys')
         os.makedirs('/run/sshd', exist_ok=True)  # its privilege separation directory
         for key in ('ssh_host_ed25519_key', 'client'):
             subprocess.run(['ssh-keygen', '-q', '-t', 'ed25519', '-N', '', '-f', self.dir + '/' + key], check=True)
         shutil.copy(self.dir + '/client.pub', self.dir + '/keys/root')
-        text = open(CONF).read()
-        for k, v in (('@ADDRESS@', '127.0.0.1'), ('@PORT@', str(self.port)), ('@ROOT@', self.dir), ('@WHO@', 'User root'), ('@JAIL@', jail)):
-            text = text.replace(k, v)
-        open(self.dir + '/sshd_config', 'w').write(text)
+        filled(CONF, {'@ADDRESS@': '127.0.0.1', '@PORT@': str(self.port), '@ROOT@': self.dir, '@WHO@': 'User root',
+                      '@JAIL@': jail}, self.dir + '/sshd_config')
         self.proc = subprocess.Popen([SSHD, '-D', '-e', '-f', self.dir + '/sshd_config'], stderr=open(self.dir + '/stderr', 'w'))
         started.append(self.proc)
         until(lambda: self.sftp('pwd', quiet=True), 'sshd answers')
@@ -249,8 +227,7 @@ def main():
                 proc.kill()
                 proc.wait()
         shutil.rmtree(root, ignore_errors=True)
-    print('%d failures' % len(failures))
-    return 1 if failures else 0
+    return finish()
 
 
 sys.exit(main())
