@@ -15,16 +15,7 @@
 
 namespace {
 
-constexpr int kBadRename = 1;
-
-int32_t BadMode() { return theConfig.GetInt("GENERAL", "BAD", 1); }
 int32_t MissingMode() { return theConfig.GetInt("GENERAL", "MISSING", 1); }
-
-// Deletes ReleaseDir + name + suffix, unless the path would not fit.
-void DeleteInRelease(const char* name, const char* suffix) {
-    char path[kMaxPath];
-    if (std::snprintf(path, sizeof path, "%s%s%s", ReleaseDir, name, suffix) < kMaxPath) PlatDeleteFile(path);
-}
 
 void UpdateProgress(const char* sfvCount, const char* good, const char* percent) {
     UpdateIncompleteLink(sfvCount, good, percent, false);
@@ -47,8 +38,7 @@ void OnSfvSuccess(const char* userWord, const char* groupWord, const char* speed
     char percentText[16];
     std::snprintf(percentText, sizeof percentText, "%d", percent);
     UpdateProgress(sfvCount, good, percentText);
-    if (MissingMode() != 0) DeleteInRelease(EventFileName, "-missing");
-    if (BadMode() == kBadRename) DeleteInRelease(EventFileName, ".bad");
+    DropFailureMarks(EventFileName);
 }
 
 void OnSfvFailed(const char* userWord, const char* groupWord, const char* speed, const char* size) {

@@ -84,7 +84,7 @@ int CrevikMain() {
     LoadProgramConfig(ArgTable[0]);
 
     int logPathLength = std::snprintf(UploadLogPath, sizeof UploadLogPath, "%s%s", ReleaseDir,
-                                      theConfig.GetString("GENERAL", "LOGFILE", ".upChk.log"));
+                                      theConfig.GetString("GENERAL", "LOGFILE", kDefaultLogName));
     // Names are relative to the release directory from here on: a run that
     // cannot enter it must not act on another one, nor on a cut log path.
     bool logPathFits = logPathLength < kMaxPath;

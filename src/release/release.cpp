@@ -15,7 +15,6 @@ namespace {
 
 // Only this value keeps markers; "sfvsuccess" drops a file's own marker for any other but 0.
 constexpr int32_t kMarkersKept = 1;
-constexpr int32_t kBadSetAside = 1;
 
 int32_t MissingMode() { return theConfig.GetInt("GENERAL", "MISSING", 1); }
 
@@ -77,16 +76,10 @@ void RecordVerdict(const char* name, const char* user, const char* group, int32_
                    bool good) {
     FeedStanding before = FeedTakeStanding();
     theLog.SetRecord(user, group, sizeKb, speedKbps, name, good ? 'S' : 'F');
-    if (!good) {
+    if (good)
+        DropFailureMarks(name);
+    else
         ApplyBadAction(name);
-    } else {
-        if (MissingMode() != 0) DeleteMissingMarker(name);
-        if (theConfig.GetInt("GENERAL", "BAD", 1) == kBadSetAside) {
-            char badName[kMaxPath + 8];
-            std::snprintf(badName, sizeof badName, "%s.bad", name);
-            PlatDeleteFile(badName);
-        }
-    }
     FeedVerdict(before, name, user, group, sizeKb, speedKbps, good);
 }
 

@@ -31,7 +31,7 @@ bool EnterRelease(const char* dir) {
     const char sep[2] = {len > 0 && (full[len - 1] == '/' || full[len - 1] == '\\') ? '\0' : kPathSep, '\0'};
     int dirLen = std::snprintf(ReleaseDir, sizeof ReleaseDir, "%s%s", full, sep);
     int logLen = std::snprintf(UploadLogPath, sizeof UploadLogPath, "%s%s", ReleaseDir,
-                               theConfig.GetString("GENERAL", "LOGFILE", ".upChk.log"));
+                               theConfig.GetString("GENERAL", "LOGFILE", kDefaultLogName));
     if (dirLen >= kMaxPath || logLen >= kMaxPath) {
         errno = ENAMETOOLONG;
         return false;

@@ -29,5 +29,8 @@ void ApplyBadAction(const char* path);
 // The "NAME-missing" marker of a listed file; created empty, never through a link.
 void MakeMissingMarker(const char* name);
 void DeleteMissingMarker(const char* name);
+// A listed file turned good: its marker (unless MISSING is 0) and the ".bad"
+// copy of an earlier failed upload (BAD 1) go.
+void DropFailureMarks(const char* name);
 
 #endif

@@ -142,3 +142,11 @@ void DeleteMissingMarker(const char* name) {
     std::snprintf(marker, sizeof marker, "%s%s", name, kMarkerSuffix);
     PlatDeleteFile(marker);
 }
+
+void DropFailureMarks(const char* name) {
+    if (theConfig.GetInt("GENERAL", "MISSING", 1) != 0) DeleteMissingMarker(name);
+    if (theConfig.GetInt("GENERAL", "BAD", 1) != 1) return;
+    char badName[kMaxPath + 8];
+    std::snprintf(badName, sizeof badName, "%s%s", name, kBadSuffix);
+    PlatDeleteFile(badName);
+}
