@@ -1,6 +1,7 @@
 // The race events, told from theLog, the .sfv and the race statistics.
 #include <algorithm>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "feed/feed.h"
@@ -33,7 +34,7 @@ struct Race {
 // this run's own CRC pass found good ("sfvuploaded"), which the log does not
 // record. Callers that loop over the .sfv's list do so by index: this moves
 // its cursor.
-Race MeasureRace(const char* holder) {
+Race MeasureRace() {
     Race race = {0, 0, {}, -1};
     if (!theLog.sfvEntries && !ReleaseHasSfv()) return race;
     theLog.LoadSfvFile();
@@ -64,12 +65,26 @@ Race MeasureRace(const char* holder) {
         racer->kb += record->size;
         racer->files += 1;
     }
-    // The lead passes only to more KB: at a tie the holder keeps it.
-    for (size_t i = 0; i < race.racers.size(); ++i) {
-        const RacerKb& r = race.racers[i];
-        const RacerKb* best = race.Leader();
-        if (!best || r.kb > best->kb || (r.kb == best->kb && std::strcmp(r.user, holder) == 0))
-            race.leader = static_cast<int>(i);
+    // The lead as the log tells it, upload by upload: a racer takes it only
+    // with more KB than its holder, so a tie never moves it, and every run
+    // agrees on who held it without keeping any state.
+    std::vector<std::pair<uint32_t, bool>> listed;  // key, found good by this run's own CRC pass
+    for (const void* e = theLog.sfvEntries->First(); e; e = theLog.sfvEntries->Next())
+        listed.emplace_back(static_cast<const SfvEntry*>(e)->key, static_cast<const SfvEntry*>(e)->good != 0);
+    std::sort(listed.begin(), listed.end());
+    std::vector<int64_t> kbSoFar(race.racers.size(), 0);
+    for (const void* e = theLog.records->First(); e; e = theLog.records->Next()) {
+        const UploadRecord* record = static_cast<const UploadRecord*>(e);
+        uint32_t key = static_cast<uint32_t>(record->key);
+        auto entry = std::lower_bound(listed.begin(), listed.end(), std::make_pair(key, false));
+        if (entry == listed.end() || entry->first != key) continue;
+        if (record->status != 'S' && !entry->second) continue;
+        for (size_t i = 0; i < race.racers.size(); ++i) {
+            if (std::strcmp(race.racers[i].user, record->user) != 0) continue;
+            kbSoFar[i] += record->size;
+            if (race.leader < 0 || kbSoFar[i] > kbSoFar[static_cast<size_t>(race.leader)])
+                race.leader = static_cast<int>(i);
+        }
     }
     return race;
 }
@@ -156,7 +171,7 @@ const char* ListedNameOf(const UploadRecord& record) {
 FeedStanding FeedTakeStanding() {
     FeedStanding standing = {};
     if (!FeedIsOn()) return standing;
-    Race race = MeasureRace("");
+    Race race = MeasureRace();
     standing.on = true;
     standing.files = race.files;
     standing.good = race.good;
@@ -167,7 +182,7 @@ FeedStanding FeedTakeStanding() {
 void FeedVerdict(const FeedStanding& before, const char* file, const char* user, const char* group,
                  int32_t sizeKb, int32_t speedKbps, bool good) {
     if (!before.on) return;
-    Race race = MeasureRace(before.leader);
+    Race race = MeasureRace();
     if (good && before.good == 0 && race.good > 0) SendNameLine("newrace", file, user, group);
     if (good) SendGood(race, file, user, group, sizeKb, speedKbps);
     else SendNameLine("bad", file, user, group);
@@ -176,7 +191,7 @@ void FeedVerdict(const FeedStanding& before, const char* file, const char* user,
 
 void FeedRecordGone(const FeedStanding& before, const char* file) {
     if (!before.on) return;
-    SendAfterChange(before, MeasureRace(before.leader), file);
+    SendAfterChange(before, MeasureRace(), file);
 }
 
 void FeedSfvArrived(int32_t files, int32_t good) {
@@ -190,7 +205,7 @@ void FeedSfvArrived(int32_t files, int32_t good) {
 
 void FeedSfvCounted() {
     if (!FeedIsOn()) return;
-    Race race = MeasureRace("");
+    Race race = MeasureRace();
     FeedSfvArrived(race.files, race.good);
 }
 

@@ -188,6 +188,23 @@ TEST(Feed, SeveralVerdictsInOneRunAndAFeedThatCannotBeWritten) {
     }
 }
 
+// At a tie the lead stays with whoever held it first, whatever file the .sfv
+// lists first: the next run must know it was ann's when joe passes her.
+TEST(Feed, ATieLeavesTheLeadWithItsHolder) {
+    Site site;
+    site.SetConfig(e2e::kFeedSetting);
+    Release rel(site, "Tie");
+    rel.WriteSfv("tie.sfv", {"a.r00", "b.r00", "c.r00", "d.r00"});
+    rel.Event("upload", "tie.sfv", {"ann", "flow", "1"});
+    for (const char* step : {"b.r00 ann", "a.r00 joe", "c.r00 joe"}) {
+        const std::string file(step, 5), user(step + 6);
+        rel.Put(file);
+        rel.Event("upload", file, {user, "g", "8"});
+    }
+    const std::string feed = e2e::FileText(site.bin("race.feed"));
+    EXPECT_EQ(e2e::CountLines(feed, "\"event\":\"leader\",\"release\":\"Tie\""), 1) << feed;
+}
+
 #ifndef _WIN32
 // Quotation marks, backslashes, control characters and bytes that are no
 // UTF-8, in every name a line carries, come back byte for byte.
