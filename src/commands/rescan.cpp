@@ -105,7 +105,6 @@ int RescanEntered() {
 
     SettleUpDirs();
     SettleRelease(wasComplete);
-    RefreshCompletion();  // a release that stayed complete shows the figures of the log as it is now
     char label[kMaxPath];
     ReleaseLabel(ReleaseDir, label);
     ReportSummary(label, tally);

@@ -42,6 +42,17 @@ void SettleMarkers() {
     }
 }
 
+// The completion of "sfvcomplete" on disk.
+void ShowCompletion() {
+    theLog.CalcRaceInfo();
+    char files[16];
+    FormatCount(theLog.GetRaceFiles(), files);
+    UpdateIncompleteLink(files, files, "100", true);
+    UpdateProgressDir(files, files, "100", true);
+    CleanMarkers();
+    MakeMessageFile();
+}
+
 }  // namespace
 
 bool ReleaseHasSfv() {
@@ -99,13 +110,7 @@ void VerifyWaitingFiles() {
 }
 
 void CompleteRelease() {
-    theLog.CalcRaceInfo();
-    char files[16];
-    FormatCount(theLog.GetRaceFiles(), files);
-    UpdateIncompleteLink(files, files, "100", true);
-    UpdateProgressDir(files, files, "100", true);
-    CleanMarkers();
-    MakeMessageFile();
+    ShowCompletion();
     FeedCompleted();
 }
 
@@ -117,14 +122,17 @@ void RefreshCompletion() {
     CompletionDirName(files, name);
     if (PlatPathExists(name)) return;
     RemoveCompletion();
-    CompleteRelease();
+    ShowCompletion();  // the race was told when it completed
 }
 
 void SettleRelease(bool wasComplete) {
     ReleaseCounts counts = CountRelease();
     if (counts.files == 0) return;
     if (IsComplete(counts)) {
-        if (!wasComplete) CompleteRelease();
+        if (wasComplete)
+            RefreshCompletion();
+        else
+            CompleteRelease();
         return;
     }
     RemoveCompletion();

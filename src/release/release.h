@@ -32,8 +32,8 @@ void VerifyWaitingFiles();
 // The status entries follow the log: the release completes exactly as
 // "sfvcomplete" completes it, or shows its progress, incomplete entry and
 // markers, giving up its completion directory and race report if it had them.
-// `wasComplete` is the state before this run's change: completing twice would
-// rewrite what stands.
+// `wasComplete` is the state before this run's change: a release that stays
+// complete is only refreshed (RefreshCompletion), not completed again.
 void SettleRelease(bool wasComplete);
 // The completion of "sfvcomplete": completion directory, incomplete entry
 // gone, markers cleaned, race report.

@@ -63,6 +63,11 @@ TEST(VerifyWords, AReleaseVerifiedCompletedReopenedAndCompletedAgain) {
     rel.Event("upload", "a.r02", {"ann", "flow", "400"});
     EXPECT_TRUE(Exists(rel.path(complete)) && Exists(rel.path("race.txt")));
     EXPECT_TREE(site.up(), "Some.Release/");
+
+    rel.Event("upload", "a.r00", {"joe", "crew", "35"});  // sent again, slower: the completion shows it
+    EXPECT_TREE(rel.path(), ".upChk.log", "[100% COMPLETE]-[#3@12KB files at 89KBps]/",
+                "[UP #2@5KB by joe@crew at 23KBps]/", "[UP #2@8KB by ann@flow at 400KBps]/", "a.r00", "a.r01", "a.r02",
+                "race.txt", "rel.sfv");
 }
 
 TEST(VerifyWords, EdgesChangeNothingTheyShouldNot) {
