@@ -82,11 +82,8 @@ int CheckOne(const char* arg) {
 }  // namespace
 
 int RunCheck(int argc, const char* const* argv) {
-    if (argc < 1) {
-        std::fputs("usage: crevik check <dir or .sfv file>...\n", stderr);
-        return kExitTrouble;
-    }
-    LoadProgramConfig(ProgramWord());  // EXTRA_SUB_DIRS names the release sub-directories
+    bool none;
+    if (!TakeCommandWords(&argc, &argv, nullptr, &none, "crevik check <dir or .sfv file>...")) return kExitTrouble;
     int status = kExitOk;
     for (int i = 0; i < argc; ++i) {
         int one = CheckOne(argv[i]);

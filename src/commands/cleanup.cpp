@@ -170,16 +170,8 @@ int CleanDirectory(const char* arg, bool dryRun) {
 }  // namespace
 
 int RunCleanup(int argc, const char* const* argv) {
-    bool dryRun = argc > 0 && std::strcmp(argv[0], "--dry-run") == 0;
-    if (dryRun) {
-        --argc;
-        ++argv;
-    }
-    if (argc < 1) {
-        std::fputs("usage: crevik cleanup [--dry-run] <dir>...\n", stderr);
-        return kExitTrouble;
-    }
-    LoadProgramConfig(ProgramWord());
+    bool dryRun;
+    if (!TakeCommandWords(&argc, &argv, "--dry-run", &dryRun, "crevik cleanup [--dry-run] <dir>...")) return kExitTrouble;
     int status = kExitOk;
     for (int i = 0; i < argc; ++i) {
         int one = CleanDirectory(argv[i], dryRun);

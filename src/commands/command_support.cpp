@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "commands/commands.h"
+#include "release/release.h"
 #include "status/status.h"
 #include "util/util.h"
 
@@ -110,4 +111,18 @@ void ProgressStep(uint64_t bytes) {
 void ProgressEnd() {
     ClearProgressLine();
     progress.active = false;
+}
+
+bool TakeCommandWords(int* argc, const char* const** argv, const char* option, bool* given, const char* usage) {
+    *given = option && *argc > 0 && std::strcmp((*argv)[0], option) == 0;
+    if (*given) {
+        --*argc;
+        ++*argv;
+    }
+    if (*argc < 1 || (*argv)[0][0] == '-') {
+        std::fprintf(stderr, "usage: %s\n", usage);
+        return false;
+    }
+    LoadProgramConfig(ProgramWord());
+    return true;
 }

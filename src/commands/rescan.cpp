@@ -157,16 +157,8 @@ int RescanTree(const char* arg) {
 }  // namespace
 
 int RunRescan(int argc, const char* const* argv) {
-    bool recursive = argc > 0 && std::strcmp(argv[0], "-r") == 0;
-    if (recursive) {
-        --argc;
-        ++argv;
-    }
-    if (argc < 1) {
-        std::fputs("usage: crevik rescan [-r] <dir>...\n", stderr);
-        return kExitTrouble;
-    }
-    LoadProgramConfig(ProgramWord());
+    bool recursive;
+    if (!TakeCommandWords(&argc, &argv, "-r", &recursive, "crevik rescan [-r] <dir>...")) return kExitTrouble;
     int status = kExitOk;
     for (int i = 0; i < argc; ++i)
         status = std::max(status, recursive ? RescanTree(argv[i]) : RescanRelease(argv[i]));

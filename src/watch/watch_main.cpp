@@ -16,11 +16,6 @@ namespace {
 
 constexpr int kRetryUnwatchedMs = 60000;
 
-int Usage() {
-    std::fprintf(stderr, "usage: crevik watch [--rescan] <upload area>...\n");
-    return kExitTrouble;
-}
-
 // Every area as an absolute directory path ending in '/'.
 bool AddAreas(Tree& tree, int count, const char* const* words) {
     for (int i = 0; i < count; ++i) {
@@ -74,13 +69,8 @@ void Say(const char* format, ...) {
 
 int RunWatch(int argc, const char* const* argv) {
     const char* word0 = ProgramWord();
-    bool rescan = argc > 0 && std::strcmp(argv[0], "--rescan") == 0;
-    if (rescan) {
-        --argc;
-        ++argv;
-    }
-    if (argc < 1 || argv[0][0] == '-') return Usage();
-    LoadProgramConfig(word0);
+    bool rescan;
+    if (!TakeCommandWords(&argc, &argv, "--rescan", &rescan, "crevik watch [--rescan] <upload area>...")) return kExitTrouble;
 
     Tree tree{PlatOpenWatcher(), {}, {}, {}};
     if (!tree.watcher) {
