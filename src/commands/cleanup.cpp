@@ -171,7 +171,8 @@ int CleanDirectory(const char* arg, bool dryRun) {
 
 int RunCleanup(int argc, const char* const* argv) {
     bool dryRun;
-    if (!TakeCommandWords(&argc, &argv, "--dry-run", &dryRun, "crevik cleanup [--dry-run] <dir>...")) return kExitTrouble;
+    if (!TakeCommandWords(&argc, &argv, "--dry-run", &dryRun, "crevik cleanup [--dry-run] <dir>..."))
+        return kExitTrouble;
     int status = kExitOk;
     for (int i = 0; i < argc; ++i) {
         int one = CleanDirectory(argv[i], dryRun);

@@ -70,7 +70,8 @@ void Say(const char* format, ...) {
 int RunWatch(int argc, const char* const* argv) {
     const char* word0 = ProgramWord();
     bool rescan;
-    if (!TakeCommandWords(&argc, &argv, "--rescan", &rescan, "crevik watch [--rescan] <upload area>...")) return kExitTrouble;
+    if (!TakeCommandWords(&argc, &argv, "--rescan", &rescan, "crevik watch [--rescan] <upload area>..."))
+        return kExitTrouble;
 
     Tree tree{PlatOpenWatcher(), {}, {}, {}};
     if (!tree.watcher) {
