@@ -1,7 +1,9 @@
 #include "release/release.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <vector>
 
 #include "config/ini_config.h"
 #include "feed/feed.h"
@@ -23,9 +25,21 @@ int32_t ClampToInt32(double value) {
     return value >= 2147483647.0 ? INT32_MAX : static_cast<int32_t>(value);
 }
 
-bool HasGoodRecord(const SfvEntry& entry) {
-    const UploadRecord* record = theLog.FindRecord(entry.name);
-    return record && record->status == 'S';
+// Keys of the records verified good, sorted: one search per listed file
+// rather than a walk of the whole log for each.
+std::vector<uint32_t> GoodRecordKeys() {
+    std::vector<uint32_t> keys;
+    if (!theLog.records) return keys;
+    for (const void* e = theLog.records->First(); e; e = theLog.records->Next()) {
+        const UploadRecord* record = static_cast<const UploadRecord*>(e);
+        if (record->status == 'S') keys.push_back(static_cast<uint32_t>(record->key));
+    }
+    std::sort(keys.begin(), keys.end());
+    return keys;
+}
+
+bool IsGood(const std::vector<uint32_t>& goodKeys, const SfvEntry& entry) {
+    return std::binary_search(goodKeys.begin(), goodKeys.end(), entry.key);
 }
 
 void FormatCount(int32_t value, char (&out)[16]) { std::snprintf(out, sizeof out, "%d", value); }
@@ -33,9 +47,10 @@ void FormatCount(int32_t value, char (&out)[16]) { std::snprintf(out, sizeof out
 // Markers exactly for the listed files that are not good.
 void SettleMarkers() {
     if (MissingMode() != kMarkersKept || !theLog.sfvEntries) return;
+    std::vector<uint32_t> goodKeys = GoodRecordKeys();
     for (const void* e = theLog.sfvEntries->First(); e; e = theLog.sfvEntries->Next()) {
         const SfvEntry* entry = static_cast<const SfvEntry*>(e);
-        if (HasGoodRecord(*entry))
+        if (IsGood(goodKeys, *entry))
             DeleteMissingMarker(entry->name);
         else
             MakeMissingMarker(entry->name);
@@ -65,9 +80,10 @@ ReleaseCounts CountRelease() {
     if (!ReleaseHasSfv()) return counts;
     theLog.LoadSfvFile();
     if (!theLog.sfvEntries) return counts;
+    std::vector<uint32_t> goodKeys = GoodRecordKeys();
     for (const void* e = theLog.sfvEntries->First(); e; e = theLog.sfvEntries->Next()) {
         ++counts.files;
-        if (HasGoodRecord(*static_cast<const SfvEntry*>(e))) ++counts.good;
+        if (IsGood(goodKeys, *static_cast<const SfvEntry*>(e))) ++counts.good;
     }
     return counts;
 }
