@@ -30,7 +30,7 @@ bool IsSfvName(const char* name) {
     return EqualNoCase(ext, ".sfv");
 }
 
-bool CurrentlyComplete() { return ReleaseHasSfv() && IsComplete(CountRelease()); }
+bool CurrentlyComplete() { return IsComplete(CountRelease()); }
 
 }  // namespace
 
@@ -69,7 +69,7 @@ void OnUpload(const char* userWord, const char* groupWord, const char* speedWord
 
     UpdateUpDir(user.text, group.text);
     if (std::strcmp(previousUser, user.text) != 0) UpdateUpDir(previousUser, previousGroup);
-    if (ReleaseHasSfv()) SettleRelease(wasComplete);
+    SettleRelease(wasComplete);  // nothing to show without a .sfv
 }
 
 void OnDelete() {

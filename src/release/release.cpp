@@ -71,6 +71,8 @@ void ShowCompletion() {
 }  // namespace
 
 bool ReleaseHasSfv() {
+    // Entries already read came from one; a run asks often, a search lists the directory.
+    if (theLog.sfvEntries && theLog.sfvEntries->Count() > 0) return true;
     char name[kMaxPath];
     return FindSfvName(ReleaseDir, name);
 }
