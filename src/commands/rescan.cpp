@@ -40,7 +40,7 @@ FileVerdict VerifyPresent(const SfvEntry& entry, uint64_t bytes) {
 bool IsSetAside(const SfvEntry& entry) {
     const UploadRecord* record = theLog.FindRecord(entry.name);
     char badName[kMaxPath + 8];
-    std::snprintf(badName, sizeof badName, "%s.bad", entry.name);
+    std::snprintf(badName, sizeof badName, "%s%s", entry.name, kBadSuffix);
     return record && record->status == 'F' && PlatEntryKindOf(badName) == PlatEntryKind::File;
 }
 
