@@ -102,3 +102,5 @@ bool IniConfig::IsUncountedExtension(const char* path) {
         if (EqualNoCase(word, ext)) return true;
     return false;
 }
+
+bool IniConfig::LockIsShared() { return EqualNoCase(GetString("GENERAL", "LOCK", "local"), "shared"); }

@@ -27,6 +27,9 @@ public:
     int32_t GetInt(const char* section, const char* key, int32_t defaultValue);
     // The extension of `path` is listed in GENERAL/NO_CNT_FEXT.
     bool IsUncountedExtension(const char* path);
+    // GENERAL/LOCK=shared: hosts share the upload area, and each release's
+    // lock is a lock file that the shared file system holds.
+    bool LockIsShared();
 
     char configDir[kMaxPath];  // directory of the loaded file; "" until a load succeeds
 

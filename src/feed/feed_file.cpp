@@ -14,6 +14,7 @@
 
 namespace {
 
+constexpr unsigned kFeedLockWaitMs = 60000;  // a holder appends one line, or died and freed it
 JsonLine line;      // static: 64 KiB that cost nothing until a line is built
 bool failedThisRun;  // a feed that failed is reported once and left alone for the run
 bool silenced;
@@ -68,5 +69,9 @@ void FeedSendLine(JsonLine* feedLine) {
     int pathLength = std::snprintf(path, sizeof path, "%s%s", IsAbsolute(setting) ? "" : theConfig.configDir, setting);
     if (pathLength >= kMaxPath) return ReportOnce(setting, "path too long");
     if (!JsonFinish(feedLine)) return ReportOnce(path, "line too long");
-    if (!PlatAppendOnce(path, feedLine->text, feedLine->length)) ReportOnce(path, std::strerror(errno));
+    // Other hosts append through clients of their own: a lock, not O_APPEND
+    // alone, keeps their lines whole.
+    bool sent = theConfig.LockIsShared() ? PlatAppendLocked(path, feedLine->text, feedLine->length, kFeedLockWaitMs)
+                                         : PlatAppendOnce(path, feedLine->text, feedLine->length);
+    if (!sent) ReportOnce(path, std::strerror(errno));
 }

@@ -32,6 +32,12 @@ const EventRoute kRoutes[] = {
     {"delete", 3, [] { OnDelete(); }},
 };
 
+// What is left of the five minutes a run waits for the runs before it.
+unsigned RemainingWaitMs(double startedMs) {
+    double waited = PlatClockMs() - startedMs;
+    return waited >= kRunLockTimeoutMs ? 1 : kRunLockTimeoutMs - static_cast<unsigned>(waited);
+}
+
 void LowerCase(char* text) {
     for (; *text; ++text)
         if (*text >= 'A' && *text <= 'Z') *text = static_cast<char>(*text + 32);
@@ -79,6 +85,7 @@ int CrevikMain() {
     // A path cut anywhere, in its word or in its parts, names another file in
     // another directory: not ours to touch.
     if (ArgWasCut[2] || std::strlen(ReleaseDir) + std::strlen(EventFileName) != std::strlen(ArgTable[2])) return 0;
+    double started = PlatClockMs();
     if (!AcquireRunMutex(ReleaseDir)) return 0;
 
     LoadProgramConfig(ArgTable[0]);
@@ -88,10 +95,12 @@ int CrevikMain() {
     // Names are relative to the release directory from here on: a run that
     // cannot enter it must not act on another one, nor on a cut log path.
     bool logPathFits = logPathLength < kMaxPath;
-    if (logPathFits && (PlatChangeDir(ReleaseDir) || !ReleaseDir[0])) {
+    if (logPathFits && AcquireSharedLock(UploadLogPath, RemainingWaitMs(started)) &&
+        (PlatChangeDir(ReleaseDir) || !ReleaseDir[0])) {
         LowerCase(ArgTable[1]);
         DispatchEvent(ArgTable[1]);
     }
+    ReleaseSharedLock();
     ReleaseRunMutex();
     return 0;
 }

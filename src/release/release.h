@@ -56,4 +56,14 @@ void LoadProgramConfig(const char* word0);
 bool EnterRelease(const char* dir);
 void LeaveRelease();
 
+// ---- several hosts on one shared file system (GENERAL/LOCK=shared) ----
+// Takes the lock file beside the upload log (its name + ".lock"), waiting at
+// most timeoutMs; true at once without LOCK=shared. A failure is written to
+// the diagnostic log and leaves nothing held.
+bool AcquireSharedLock(const char* uploadLogPath, unsigned timeoutMs);
+void ReleaseSharedLock();
+// The upload log's name, or that name with the temporary or lock suffix:
+// crevik's own files, never an upload.
+bool IsUploadLogName(const char* name);
+
 #endif

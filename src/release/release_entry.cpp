@@ -41,8 +41,9 @@ bool EnterRelease(const char* dir) {
         if (errno == 0) errno = ETIMEDOUT;
         return false;
     }
-    if (!PlatChangeDir(ReleaseDir)) {
+    if (!AcquireSharedLock(UploadLogPath, kRunLockTimeoutMs) || !PlatChangeDir(ReleaseDir)) {
         int error = errno;
+        ReleaseSharedLock();
         ReleaseRunMutex();
         errno = error;
         return false;
@@ -52,6 +53,7 @@ bool EnterRelease(const char* dir) {
 
 void LeaveRelease() {
     PlatChangeDir(workingDirBefore);
+    ReleaseSharedLock();
     ReleaseRunMutex();
     theLog.Reset();
 }

@@ -3,6 +3,7 @@
 #include "config/diag_log.h"
 #include "config/ini_config.h"
 #include "log/orvex_log.h"
+#include "release/release.h"
 #include "sfv/sfv.h"
 #include "status/status.h"
 #include "watch/watch_internal.h"
@@ -12,13 +13,6 @@ namespace {
 bool EndsWith(const char* name, const char* suffix) {
     size_t len = std::strlen(name), suffixLen = std::strlen(suffix);
     return len > suffixLen && std::strcmp(name + len - suffixLen, suffix) == 0;
-}
-
-// The log's own name, or its name with the temporary suffix.
-bool IsUploadLogName(const char* name) {
-    const char* log = theConfig.GetString("GENERAL", "LOGFILE", kDefaultLogName);
-    size_t len = std::strlen(log);
-    return std::strncmp(name, log, len) == 0 && (name[len] == '\0' || std::strcmp(name + len, kLogTempSuffix) == 0);
 }
 
 }  // namespace

@@ -11,6 +11,16 @@ PROFTPD, FTPASSWD = shutil.which('proftpd') or '/usr/sbin/proftpd', '/usr/sbin/f
 SITE = 3000  # the group all FTP users share, owner of the upload areas
 USERS = (('ann', 2001, 2001, 'up'), ('joe', 2002, 2002, 'up'), ('jim', 2003, 2002, 'jail'))  # uid, gid, home
 GROUPS = (('flow', 2001, 'ann'), ('crew', 2002, 'joe,jim'), ('site', SITE, 'ann,joe,jim'))
+def make_users(server_dir, homes):  # the server's own user and group files, homes below `homes`
+    for user, uid, gid, home in USERS:
+        subprocess.run([FTPASSWD, '--passwd', '--file=%s/ftpd.passwd' % server_dir, '--name=' + user, '--uid=%d' % uid,
+                        '--gid=%d' % gid, '--home=%s/%s' % (homes, home), '--shell=/bin/false', '--stdin'],
+                       input=b'secret', check=True, capture_output=True)
+    for group, gid, members in GROUPS:
+        subprocess.run([FTPASSWD, '--group', '--file=%s/ftpd.group' % server_dir, '--name=' + group, '--gid=%d' % gid,
+                        '--member=' + members], check=True, capture_output=True)
+
+
 def put(ftp, path, name, size, damaged=False):
     ftp.storbinary('STOR %s/%s' % (path, name), io.BytesIO(content(name, size, damaged)))
 
@@ -35,10 +45,10 @@ def install(bin_dir):  # the program, its settings and a diagnostic log the user
 
 
 class Server:  # proftpd in the foreground, stopped by its pid
-    def __init__(self, root, jail):
-        self.port, self.dir, self.clients = free_port(), root + '/server', []
+    def __init__(self, root, jail, name='server', bin_dir='bin'):
+        self.port, self.dir, self.clients = free_port(), root + '/' + name, []
         filled(CONF, {'@ADDRESS@': '127.0.0.1', '@PORT@': str(self.port), '@ROOT@': self.dir,
-                      '@CREVIK@': root + '/bin/crevik'}, self.dir + '/proftpd.conf')
+                      '@CREVIK@': '%s/%s/crevik' % (root, bin_dir)}, self.dir + '/proftpd.conf')
         self.proc = subprocess.Popen([PROFTPD, '-n', '-c', self.dir + '/proftpd.conf'] + ['-D', 'JAIL'] * jail,
                                      stdout=subprocess.DEVNULL, stderr=open(self.dir + '/stderr', 'w'))
 
@@ -125,8 +135,10 @@ def plain_site(server, up):
                 '[UP #1@1KB by ann@flow at *]/', '[UP #1@1KB by joe@crew at *]/', 'cd.sfv', 'x.r00', 'x.r01-missing')
     expect_tree(up, 'Files.First/', 'Race/', 'Sfv.First/', 'Two.Disc/', '[--INCOMPLETE--]-[Two.Disc-CD2]')
 
-    # Throttled, a re-upload's speed is the throttle's: it counts from its own start.
-    slow = os.path.dirname(up) + '/slow/Throttled'
+    throttled(ann, os.path.dirname(up) + '/slow/Throttled')
+
+
+def throttled(ann, slow):  # a re-upload's speed is the throttle's: it counts from its own start
     ann.mkd(slow)
     put(ann, slow, 't.r00', 1024)
     time.sleep(1)
@@ -193,13 +205,7 @@ def main():
             os.chown(os.path.join(root, d), 0, SITE)
             os.chmod(os.path.join(root, d), 0o2775)
         open(root + '/slow/.ftpaccess', 'w').write('TransferRate STOR 200\n')
-        for user, uid, gid, home in USERS:
-            subprocess.run([FTPASSWD, '--passwd', '--file=%s/server/ftpd.passwd' % root, '--name=' + user, '--uid=%d' % uid,
-                            '--gid=%d' % gid, '--home=%s/%s' % (root, home), '--shell=/bin/false', '--stdin'],
-                           input=b'secret', check=True, capture_output=True)
-        for group, gid, members in GROUPS:
-            subprocess.run([FTPASSWD, '--group', '--file=%s/server/ftpd.group' % root, '--name=' + group, '--gid=%d' % gid,
-                            '--member=' + members], check=True, capture_output=True)
+        make_users(root + '/server', root)
         install(root + '/bin')
         run(root, jail=False)
         if is_static(CREVIK):
@@ -212,4 +218,5 @@ def main():
     return finish()
 
 
-sys.exit(main())
+if __name__ == '__main__':
+    sys.exit(main())
