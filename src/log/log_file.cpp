@@ -83,9 +83,11 @@ bool OrvexLog::ReadLogFile(const char* path) {
     records = new OrderedList(sizeof(UploadRecord), CompareKeys);
 
     // Only a path with no entry at all is an empty log: one that exists but
-    // cannot be read must not be replaced by this run's records.
-    if (!PlatPathExists(path)) return true;
+    // cannot be read (a dangling link too) must not be replaced by this
+    // run's records. The open asks first: it is one round trip on a network
+    // file system, and the log is there in all but a release's first run.
     FILE* file = OpenFileForRead(path);
+    if (!file && errno == ENOENT && !PlatPathExists(path)) return true;
     if (!file) {
         WriteDiagLog(theConfig, "OrvexLog::ReadLogFile() fopen failed - %s", std::strerror(errno));
         delete records;
@@ -103,8 +105,9 @@ bool OrvexLog::ReadLogFile(const char* path) {
 
 bool OrvexLog::WriteLogFile() {
     if (!records) return false;
-    bool existed = PlatPathExists(logPath);
-    if (existed) PlatSetHidden(logPath, false);
+    // Shown while it is replaced, hidden again after (or after a failure);
+    // on a missing log either is a harmless no-op, which spares a look-up.
+    PlatSetHidden(logPath, false);
     if (records->Count() == 0) {
         PlatDeleteFile(logPath);
         return true;
@@ -130,7 +133,7 @@ bool OrvexLog::WriteLogFile() {
     if (error) {
         if (writer.file) PlatDeleteFile(tempPath);
         WriteDiagLog(theConfig, "OrvexLog::WriteLogFile() fopen failed - %s", std::strerror(error));
-        if (existed) PlatSetHidden(logPath, true);
+        PlatSetHidden(logPath, true);
         return false;
     }
     PlatSetHidden(logPath, true);

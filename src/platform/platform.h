@@ -100,6 +100,10 @@ PlatFile* PlatOpenSequential(const char* path);
 PlatFile* PlatCreateTruncate(const char* path);
 // The same as a binary stdio stream, for text written in pieces.
 FILE* PlatCreateStream(const char* path);
+// An existing regular file (not a directory or device) as a binary stdio
+// stream for reading, in one open: on a network file system every open and
+// look-up is a round trip. Null, with errno set, otherwise.
+FILE* PlatOpenStream(const char* path);
 
 // Size and creation time of a regular file (not a directory or device).
 // Where the file system keeps no creation time (GlusterFS, NFS), POSIX gives

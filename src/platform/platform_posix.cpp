@@ -72,10 +72,16 @@ void ShareLikeDirectory(int fd, const char* path) {
 }
 
 // A new file in place of whatever entry had the name: a link or a file
-// someone else linked here is replaced, never written through.
+// someone else linked here is replaced, never written through. The name is
+// mostly free, so the create comes first (one round trip less on a network
+// file system) and the unlink only when it was taken.
 int CreateFresh(const char* path) {
-    if (unlink(path) != 0 && errno != ENOENT) return -1;
-    int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    const int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+    int fd = open(path, flags, 0666);
+    if (fd < 0 && errno == EEXIST) {
+        if (unlink(path) != 0 && errno != ENOENT) return -1;
+        fd = open(path, flags, 0666);
+    }
     if (fd >= 0) ShareLikeDirectory(fd, path);
     return fd;
 }
@@ -343,6 +349,14 @@ FILE* PlatCreateStream(const char* path) {
     int fd = CreateFresh(path);
     if (fd < 0) return nullptr;
     FILE* stream = fdopen(fd, "wb");
+    if (!stream) close(fd);
+    return stream;
+}
+
+FILE* PlatOpenStream(const char* path) {
+    int fd = OpenRegularForRead(path);
+    if (fd < 0) return nullptr;
+    FILE* stream = fdopen(fd, "rb");
     if (!stream) close(fd);
     return stream;
 }

@@ -342,6 +342,8 @@ double SecondsSince1970(const FILETIME& time) {
 
 }  // namespace
 
+FILE* PlatOpenStream(const char* path) { return PlatFileReadable(path) ? std::fopen(path, "rb") : nullptr; }
+
 bool PlatStatFile(const char* path, PlatFileInfo* info) {
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data)) return Failed(false);

@@ -79,4 +79,4 @@ void SplitParentDir(const char* path, char parent[kMaxPath], char name[kMaxPath]
 
 bool FileExists(const char* path) { return PlatFileReadable(path); }
 
-FILE* OpenFileForRead(const char* path) { return PlatFileReadable(path) ? std::fopen(path, "rb") : nullptr; }
+FILE* OpenFileForRead(const char* path) { return PlatOpenStream(path); }

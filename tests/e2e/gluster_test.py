@@ -10,9 +10,8 @@ import watch_test as watch
 from real_parts import check, content, expect_tree, finish, sfv_text
 
 CREVIK = sys.argv[1]
-MOUNT_OPTIONS = 'entry-timeout=0,attribute-timeout=0,negative-timeout=0,gid-timeout=0'
-VOLUME_OPTIONS = ('performance.write-behind', 'performance.quick-read', 'performance.stat-prefetch',
-                  'performance.io-cache', 'performance.read-ahead', 'performance.open-behind', 'performance.readdir-ahead')
+MOUNT_OPTIONS = 'entry-timeout=0,attribute-timeout=0,gid-timeout=0'  # as README.md, "Several hosts", says
+VOLUME_OPTIONS = ('performance.stat-prefetch',)
 GLUSTERD_VOL = '''volume management
     type mgmt/glusterd
     option working-directory %(dir)s/state
