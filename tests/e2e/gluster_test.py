@@ -4,7 +4,7 @@
 # the README's "Several hosts" says: two proftpd servers raced by two FTP
 # clients, two watchers fed by two writers, a run killed mid-CRC.
 # Usage: gluster_test.py CREVIK PROFTPD_CONF. Exits 77 (skipped) without root, /dev/fuse, glusterd or proftpd.
-import json, math, os, shutil, signal, socket, subprocess, sys, tempfile, threading, time
+import glob, json, math, os, shutil, signal, socket, subprocess, sys, tempfile, threading, time
 import proftpd_test as ftp
 import watch_test as watch
 from real_parts import check, content, expect_tree, finish, sfv_text
@@ -25,6 +25,7 @@ class Gluster:  # a glusterd of its own, one volume, two mounts; stop() undoes w
     def __init__(self, root):
         self.dir, self.name, self.mounts, self.pid, self.volume = root + '/gluster', 'crevik%d' % os.getpid(), [], None, False
         os.makedirs(self.dir + '/state')
+        self.sockets, self.brick_log = set(glob.glob('/var/run/gluster/*.socket')), '/var/log/glusterfs/bricks/%s-brick.log' % root[1:].replace('/', '-')
         open(self.dir + '/glusterd.vol', 'w').write(GLUSTERD_VOL % {'dir': self.dir})
         subprocess.run(['glusterd', '-f', self.dir + '/glusterd.vol', '-p', self.dir + '/pid', '-l', self.dir + '/glusterd.log'],
                        check=True)
@@ -56,6 +57,10 @@ class Gluster:  # a glusterd of its own, one volume, two mounts; stop() undoes w
         if self.pid:
             os.kill(self.pid, signal.SIGTERM)
             watch.until(lambda: not os.path.exists('/proc/%d' % self.pid), 'glusterd ends')
+        # What glusterd left in the machine's own places for this volume.
+        for left in set(glob.glob('/var/run/gluster/*.socket')) - self.sockets | {self.brick_log}:
+            os.path.exists(left) and os.remove(left)
+        shutil.rmtree('/var/run/gluster/vols/' + self.name, ignore_errors=True)
 
 
 def kb(size):
