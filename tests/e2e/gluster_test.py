@@ -7,53 +7,41 @@
 import glob, json, math, os, shutil, signal, socket, subprocess, sys, tempfile, threading, time
 import proftpd_test as ftp
 import watch_test as watch
-from real_parts import check, content, expect_tree, finish, sfv_text
+from real_parts import check, expect_tree, finish, sfv_text
 
-CREVIK = sys.argv[1]
 MOUNT_OPTIONS = 'entry-timeout=0,attribute-timeout=0,gid-timeout=0'  # as README.md, "Several hosts", says
-VOLUME_OPTIONS = ('performance.stat-prefetch',)
-GLUSTERD_VOL = '''volume management
-    type mgmt/glusterd
-    option working-directory %(dir)s/state
-    option transport-type socket
-    option glusterd-sockfile %(dir)s/cli.socket
-end-volume
-'''
+VOLUME_OFF = ('performance.stat-prefetch',)
+GLUSTERD_VOL = ('volume management\n type mgmt/glusterd\n option transport-type socket\n option working-directory %(dir)s/state\n'
+                ' option glusterd-sockfile %(dir)s/cli.socket\nend-volume\n')
 
 
 class Gluster:  # a glusterd of its own, one volume, two mounts; stop() undoes whatever was done
     def __init__(self, root):
         self.dir, self.name, self.mounts, self.pid, self.volume = root + '/gluster', 'crevik%d' % os.getpid(), [], None, False
-        os.makedirs(self.dir + '/state')
         self.sockets, self.brick_log = set(glob.glob('/var/run/gluster/*.socket')), '/var/log/glusterfs/bricks/%s-brick.log' % root[1:].replace('/', '-')
+        os.makedirs(self.dir + '/state')
         open(self.dir + '/glusterd.vol', 'w').write(GLUSTERD_VOL % {'dir': self.dir})
-        subprocess.run(['glusterd', '-f', self.dir + '/glusterd.vol', '-p', self.dir + '/pid', '-l', self.dir + '/glusterd.log'],
-                       check=True)
-        watch.until(lambda: os.path.exists(self.dir + '/pid') and os.path.exists(self.dir + '/cli.socket'), 'glusterd starts')
-        self.pid = int(open(self.dir + '/pid').read())
-        watch.until(lambda: self.cli('volume', 'list', quiet=True), 'glusterd answers')
-        self.volume = self.cli('volume', 'create', self.name, '%s:%s/brick' % (socket.gethostname(), root), 'force')
-        for option in VOLUME_OPTIONS:
-            self.cli('volume', 'set', self.name, option, 'off')
+        subprocess.run(['glusterd', '-f', self.dir + '/glusterd.vol', '-p', self.dir + '/pid', '-l', self.dir + '/log'], check=True)
+        watch.until(lambda: os.path.exists(self.dir + '/pid') and self.cli('volume', 'list', quiet=True), 'glusterd answers')
+        self.pid, host = int(open(self.dir + '/pid').read()), socket.gethostname()
+        self.volume = self.cli('volume', 'create', self.name, '%s:%s/brick' % (host, root), 'force')
+        [self.cli('volume', 'set', self.name, option, 'off') for option in VOLUME_OFF]
         self.cli('volume', 'start', self.name)
-        for m in ('m1', 'm2'):
-            os.makedirs(root + '/' + m)
-            subprocess.run(['mount', '-t', 'glusterfs', '-o', MOUNT_OPTIONS + ',log-file=%s/%s.log' % (self.dir, m),
-                            '%s:/%s' % (socket.gethostname(), self.name), root + '/' + m], check=True)
-            self.mounts.append(root + '/' + m)
+        for m in (root + '/m1', root + '/m2'):
+            os.makedirs(m)
+            subprocess.run(['mount', '-t', 'glusterfs', '-o', MOUNT_OPTIONS + ',log-file=%s.log' % m, '%s:/%s' % (host, self.name), m],
+                           check=True)
+            self.mounts.append(m)
 
     def cli(self, *words, quiet=False):
-        r = subprocess.run(['gluster', '--mode=script', '--glusterd-sock=' + self.dir + '/cli.socket', *words],
-                           capture_output=True, text=True)
+        r = subprocess.run(['gluster', '--mode=script', '--glusterd-sock=' + self.dir + '/cli.socket', *words], capture_output=True, text=True)
         quiet or check(r.returncode == 0, 'gluster %s: %s%s' % (' '.join(words), r.stdout, r.stderr))
         return r.returncode == 0
 
     def stop(self):
         for m in self.mounts:
             subprocess.run(['umount', m]).returncode == 0 or subprocess.run(['umount', '-l', m])
-        if self.volume:
-            self.cli('volume', 'stop', self.name, 'force')
-            self.cli('volume', 'delete', self.name)
+        self.volume and self.cli('volume', 'stop', self.name, 'force') and self.cli('volume', 'delete', self.name)
         if self.pid:
             os.kill(self.pid, signal.SIGTERM)
             watch.until(lambda: not os.path.exists('/proc/%d' % self.pid), 'glusterd ends')
@@ -61,10 +49,6 @@ class Gluster:  # a glusterd of its own, one volume, two mounts; stop() undoes w
         for left in set(glob.glob('/var/run/gluster/*.socket')) - self.sockets | {self.brick_log}:
             os.path.exists(left) and os.remove(left)
         shutil.rmtree('/var/run/gluster/vols/' + self.name, ignore_errors=True)
-
-
-def kb(size):
-    return math.ceil(size / 1024)
 
 
 def ftp_race(root):  # one release raced through both servers, a damaged file sent again
@@ -77,12 +61,11 @@ def ftp_race(root):  # one release raced through both servers, a damaged file se
         names = sorted(files)
         mine = {ann: names[0::2], joe: names[1::2]}
         ftp.put(joe, 'Race', names[1], files[names[1]], damaged=True)
-        racers = [threading.Thread(target=lambda u: [ftp.put(u, 'Race', n, files[n]) for n in mine[u]], args=(u,))
-                  for u in (ann, joe)]
-        [t.start() for t in racers]
-        [t.join() for t in racers]
+        racers = [threading.Thread(target=lambda u: [ftp.put(u, 'Race', n, files[n]) for n in mine[u]], args=(u,)) for u in mine]
+        [t.start() for t in racers] and [t.join() for t in racers]
         rel = root + '/m2/up/Race'
         check(ftp.statuses(rel) == {'ann': ['N'] + ['S'] * 10, 'joe': ['S'] * 10}, 'Race records: %s' % ftp.statuses(rel))
+        kb = lambda size: math.ceil(size / 1024)
         sfv_kb, kbs = kb(len(sfv_text(files))), {u: sum(kb(files[n]) for n in mine[u]) for u in mine}
         expect_tree(rel, '.upChk.log', '.upChk.log.lock', '[100%% COMPLETE]-[#20@%dKB files at *]/' % sum(kbs.values()),
                     '[UP #11@%dKB by ann@flow at *]/' % (kbs[ann] + sfv_kb), '[UP #10@%dKB by joe@crew at *]/' % kbs[joe],
@@ -93,8 +76,7 @@ def ftp_race(root):  # one release raced through both servers, a damaged file se
         ftp.throttled(ann, root + '/m1/up/Throttled')  # no birth time on the volume: the throttle's speed all the same
     finally:
         [s.stop() for s in servers]
-    for i in (1, 2):
-        check(open(root + '/bin%d/Crevik.log' % i).read() == '', 'Crevik.log %d' % i)
+    [check(open(root + '/bin%d/Crevik.log' % i).read() == '', 'Crevik.log %d' % i) for i in (1, 2)]
 
 
 def two_watchers(root):  # each watcher sees only its own mount's writes
@@ -102,10 +84,7 @@ def two_watchers(root):  # each watcher sees only its own mount's writes
     names = ['w%02d.r00' % i for i in range(12)]
     watch.make_release(stage, names)
     os.makedirs(rels[0])
-    watchers = []
-    for i in (1, 2):
-        watch.CREVIK = root + '/bin%d/crevik' % i
-        watchers.append(watch.Watcher(root + '/m%d/wup' % i))
+    watchers = [setattr(watch, 'CREVIK', root + '/bin%d/crevik' % i) or watch.Watcher(root + '/m%d/wup' % i) for i in (1, 2)]
     cp = subprocess.Popen(['cp'] + [stage + '/' + n for n in names[0::2]] + [rels[0]])
     subprocess.run(['rsync', '-a'] + [stage + '/' + n for n in names[1::2]] + [stage + '/rel.sfv', rels[1]], check=True)
     cp.wait()
@@ -116,22 +95,18 @@ def two_watchers(root):  # each watcher sees only its own mount's writes
 def killed_holder(root):  # SIGKILL mid-CRC through one mount; the other mount's run goes on
     rel = root + '/m1/Kill'
     os.makedirs(rel)
-    with open(rel + '/big.r00', 'wb') as f:
-        for _ in range(64):
-            f.write(os.urandom(1 << 20))
-    open(rel + '/k.sfv', 'w').write('big.r00 00000000\nsmall.r00 00000000\n')
+    open(rel + '/big.r00', 'wb').write(os.urandom(64 << 20))
+    open(rel + '/k.sfv', 'w').write('big.r00 00000000\nsmall.r00 00000000\n')  # the CRC of an empty file is 0
     open(rel + '/small.r00', 'w').close()
     run = subprocess.Popen([root + '/bin1/crevik', 'upload', rel + '/big.r00', 'ann', 'flow'])
     watch.until(lambda: 'big.r00' in subprocess.run(['ls', '-l', '/proc/%d/fd' % run.pid], capture_output=True, text=True).stdout,
                 'the CRC starts')
-    run.send_signal(signal.SIGKILL)
-    run.wait()
+    run.kill() or run.wait()
     started = time.time()
     other = subprocess.run([root + '/bin2/crevik', 'upload', root + '/m2/Kill/small.r00', 'joe', 'crew'], timeout=60)
     print('[  figures ] the other mount\'s run ended %.2f s after the kill' % (time.time() - started))
     check(other.returncode == 0 and time.time() - started < 10, 'the run after the killed one waited')
-    check([l.split('|')[1] for l in open(rel + '/.upChk.log')] == ['joe'], 'killed before its record: %s' %
-          open(rel + '/.upChk.log').read())
+    check([l.split('|')[1] for l in open(rel + '/.upChk.log')] == ['joe'], 'killed before its record: ' + open(rel + '/.upChk.log').read())
 
 
 def main():
@@ -139,13 +114,11 @@ def main():
     if os.geteuid() != 0 or not os.path.exists('/dev/fuse') or not all(map(shutil.which, tools)):
         print('SKIP: the GlusterFS test needs root, /dev/fuse, glusterd (Debian: glusterfs-server), proftpd and rsync')
         return 77
-    with socket.socket() as s:
-        if s.connect_ex(('127.0.0.1', 24007)) == 0:
-            print('SKIP: a glusterd already runs here (port 24007); the test starts its own')
-            return 77
-    root = tempfile.mkdtemp(prefix='crevik-gluster-')
+    if socket.socket().connect_ex(('127.0.0.1', 24007)) == 0:
+        print('SKIP: a glusterd already runs here (port 24007); the test starts its own')
+        return 77
+    root, gluster = tempfile.mkdtemp(prefix='crevik-gluster-'), None
     os.chmod(root, 0o755)
-    gluster = None
     try:
         gluster = Gluster(root)
         for area in ('up', 'wup', 'jail', 'feed'):
@@ -153,17 +126,14 @@ def main():
             os.chown(root + '/m1/' + area, 0, ftp.SITE)
             os.chmod(root + '/m1/' + area, 0o2775)
         open(root + '/m1/up/.ftpaccess', 'w').write('TransferRate STOR 200\n')  # for the throttled upload
-        for i in (1, 2):
-            os.mkdir('%s/bin%d' % (root, i))
+        for i in (1, 2):  # each host its own program, settings and server
+            [os.mkdir('%s/%s%d' % (root, d, i)) for d in ('bin', 'server')]
             ftp.install('%s/bin%d' % (root, i))
             open('%s/bin%d/Crevik.ini' % (root, i), 'a').write('LOCK=shared\nFEED=%s/m%d/feed/race.feed\n' % (root, i))
-            os.mkdir('%s/server%d' % (root, i))
             ftp.make_users('%s/server%d' % (root, i), '%s/m%d' % (root, i))
-        for phase in (ftp_race, two_watchers, killed_holder):
-            phase(root)
+        [phase(root) for phase in (ftp_race, two_watchers, killed_holder)]
     finally:
-        for proc in watch.started:
-            proc.poll() is None and (proc.kill(), proc.wait())
+        [proc.kill() or proc.wait() for proc in watch.started if proc.poll() is None]
         gluster and gluster.stop()
         shutil.rmtree(root, ignore_errors=True)
     return finish()
