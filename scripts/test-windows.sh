@@ -30,8 +30,9 @@ if [ "${CREVIK_WINE:-}" != 64 ] && runs_32bit_programs; then
 else
   bits=64 test_build=build-win64 wine=(/usr/lib/wine/wine64) wineserver=/usr/lib/wine/wineserver64
   packages=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64)
-  say="${CREVIK_WINE:+CREVIK_WINE=64}"
-  say="${say:-this machine cannot run 32-bit programs}: the tests of a 64-bit build under 64-bit Wine"
+  say="this machine cannot run 32-bit programs"
+  [ "${CREVIK_WINE:-}" = 64 ] && say="CREVIK_WINE=64"
+  say+=": the tests of a 64-bit build under 64-bit Wine"
 fi
 packages+=(googletest cmake make file binutils)
 
