@@ -423,8 +423,8 @@ bool PlatAppendOnce(const char* path, const void* data, size_t len) {
     return ok && wrote == len;
 }
 
-// Append-only access already puts each write at the end as one piece, on a
-// share as on a local disk.
+// Every append already holds a byte-range lock, which a share holds for all
+// its clients.
 bool PlatAppendLocked(const char* path, const void* data, size_t len, unsigned) {
     return PlatAppendOnce(path, data, len);
 }
