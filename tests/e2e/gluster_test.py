@@ -4,10 +4,10 @@
 # the README's "Several hosts" says: two proftpd servers raced by two FTP
 # clients, two watchers fed by two writers, a run killed mid-CRC.
 # Usage: gluster_test.py CREVIK PROFTPD_CONF. Exits 77 (skipped) without root, /dev/fuse, glusterd or proftpd.
-import glob, json, math, os, shutil, signal, socket, subprocess, sys, tempfile, threading, time
+import glob, json, os, shutil, signal, socket, subprocess, sys, tempfile, threading, time
 import proftpd_test as ftp
 import watch_test as watch
-from real_parts import check, expect_tree, finish, sfv_text
+from real_parts import check, expect_tree, finish
 
 MOUNT_OPTIONS = 'entry-timeout=0,attribute-timeout=0,gid-timeout=0'  # as README.md, "Several hosts", says
 VOLUME_OFF = ('performance.stat-prefetch',)
@@ -55,21 +55,18 @@ def ftp_race(root):  # one release raced through both servers, a damaged file se
     servers = [ftp.Server(root, False, 'server%d' % i, 'bin%d' % i) for i in (1, 2)]
     try:
         ann, joe = servers[0].login('ann'), servers[1].login('joe')
-        files = {'r.r%02d' % i: 2000 + 50 * i for i in range(20)}
+        files, rel = {'r.r%02d' % i: 2048 for i in range(20)}, root + '/m2/up/Race'  # 2 KB each, the .sfv 1 KB
         ann.mkd('Race')
         ftp.put_sfv(ann, 'Race', 'r.sfv', files)
         names = sorted(files)
         mine = {ann: names[0::2], joe: names[1::2]}
         ftp.put(joe, 'Race', names[1], files[names[1]], damaged=True)
         racers = [threading.Thread(target=lambda u: [ftp.put(u, 'Race', n, files[n]) for n in mine[u]], args=(u,)) for u in mine]
-        [t.start() for t in racers] and [t.join() for t in racers]
-        rel = root + '/m2/up/Race'
+        [t.start() for t in racers]
+        [t.join() for t in racers]
         check(ftp.statuses(rel) == {'ann': ['N'] + ['S'] * 10, 'joe': ['S'] * 10}, 'Race records: %s' % ftp.statuses(rel))
-        kb = lambda size: math.ceil(size / 1024)
-        sfv_kb, kbs = kb(len(sfv_text(files))), {u: sum(kb(files[n]) for n in mine[u]) for u in mine}
-        expect_tree(rel, '.upChk.log', '.upChk.log.lock', '[100%% COMPLETE]-[#20@%dKB files at *]/' % sum(kbs.values()),
-                    '[UP #11@%dKB by ann@flow at *]/' % (kbs[ann] + sfv_kb), '[UP #10@%dKB by joe@crew at *]/' % kbs[joe],
-                    *names, 'r.sfv', 'race.txt')
+        expect_tree(rel, '.upChk.log', '.upChk.log.lock', '[100% COMPLETE]-[#20@40KB files at *]/', '[UP #11@21KB by ann@flow at *]/',
+                    '[UP #10@20KB by joe@crew at *]/', *names, 'r.sfv', 'race.txt')
         check('Race' in open(rel + '/race.txt').read(), 'no race report')
         events = [json.loads(line)['event'] for line in open(root + '/m1/feed/race.feed')]
         check([events.count(e) for e in ('good', 'bad', 'complete')] == [20, 1, 1], 'feed events: %s' % events)
@@ -93,15 +90,15 @@ def two_watchers(root):  # each watcher sees only its own mount's writes
 
 
 def killed_holder(root):  # SIGKILL mid-CRC through one mount; the other mount's run goes on
-    rel = root + '/m1/Kill'
-    os.makedirs(rel)
+    os.makedirs(rel := root + '/m1/Kill')
     open(rel + '/big.r00', 'wb').write(os.urandom(64 << 20))
     open(rel + '/k.sfv', 'w').write('big.r00 00000000\nsmall.r00 00000000\n')  # the CRC of an empty file is 0
     open(rel + '/small.r00', 'w').close()
     run = subprocess.Popen([root + '/bin1/crevik', 'upload', rel + '/big.r00', 'ann', 'flow'])
     watch.until(lambda: 'big.r00' in subprocess.run(['ls', '-l', '/proc/%d/fd' % run.pid], capture_output=True, text=True).stdout,
                 'the CRC starts')
-    run.kill() or run.wait()
+    run.kill()
+    run.wait()
     started = time.time()
     other = subprocess.run([root + '/bin2/crevik', 'upload', root + '/m2/Kill/small.r00', 'joe', 'crew'], timeout=60)
     print('[  figures ] the other mount\'s run ended %.2f s after the kill' % (time.time() - started))
@@ -112,11 +109,9 @@ def killed_holder(root):  # SIGKILL mid-CRC through one mount; the other mount's
 def main():
     tools = ('glusterd', 'gluster', 'mount.glusterfs', ftp.PROFTPD, ftp.FTPASSWD, 'rsync')
     if os.geteuid() != 0 or not os.path.exists('/dev/fuse') or not all(map(shutil.which, tools)):
-        print('SKIP: the GlusterFS test needs root, /dev/fuse, glusterd (Debian: glusterfs-server), proftpd and rsync')
-        return 77
+        return print('SKIP: the GlusterFS test needs root, /dev/fuse, glusterd (Debian: glusterfs-server), proftpd and rsync') or 77
     if socket.socket().connect_ex(('127.0.0.1', 24007)) == 0:
-        print('SKIP: a glusterd already runs here (port 24007); the test starts its own')
-        return 77
+        return print('SKIP: a glusterd already runs here (port 24007); the test starts its own') or 77
     root, gluster = tempfile.mkdtemp(prefix='crevik-gluster-'), None
     os.chmod(root, 0o755)
     try:
