@@ -116,10 +116,7 @@ def main():
     os.chmod(root, 0o755)
     try:
         gluster = Gluster(root)
-        for area in ('up', 'wup', 'jail', 'feed'):
-            os.mkdir(root + '/m1/' + area)
-            os.chown(root + '/m1/' + area, 0, ftp.SITE)
-            os.chmod(root + '/m1/' + area, 0o2775)
+        ftp.group_areas(root + '/m1', 'up', 'wup', 'jail', 'feed')
         open(root + '/m1/up/.ftpaccess', 'w').write('TransferRate STOR 200\n')  # for the throttled upload
         for i in (1, 2):  # each host its own program, settings and server
             [os.mkdir('%s/%s%d' % (root, d, i)) for d in ('bin', 'server')]

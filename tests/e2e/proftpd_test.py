@@ -11,6 +11,15 @@ PROFTPD, FTPASSWD = shutil.which('proftpd') or '/usr/sbin/proftpd', '/usr/sbin/f
 SITE = 3000  # the group all FTP users share, owner of the upload areas
 USERS = (('ann', 2001, 2001, 'up'), ('joe', 2002, 2002, 'up'), ('jim', 2003, 2002, 'jail'))  # uid, gid, home
 GROUPS = (('flow', 2001, 'ann'), ('crew', 2002, 'joe,jim'), ('site', SITE, 'ann,joe,jim'))
+
+
+def group_areas(root, *dirs):  # upload areas of the group all FTP users share
+    for d in dirs:
+        os.mkdir(os.path.join(root, d))
+        os.chown(os.path.join(root, d), 0, SITE)
+        os.chmod(os.path.join(root, d), 0o2775)
+
+
 def make_users(server_dir, homes):  # the server's own user and group files, homes below `homes`
     for user, uid, gid, home in USERS:
         subprocess.run([FTPASSWD, '--passwd', '--file=%s/ftpd.passwd' % server_dir, '--name=' + user, '--uid=%d' % uid,
@@ -199,11 +208,9 @@ def main():
     root = tempfile.mkdtemp(prefix='crevik-proftpd-')
     try:
         os.chmod(root, 0o755)
-        for d in ('server', 'bin', 'up', 'slow', 'jail', 'jail/crevik', 'jail/up'):
+        for d in ('server', 'bin', 'jail', 'jail/crevik'):
             os.mkdir(os.path.join(root, d))
-        for d in ('up', 'slow', 'jail/up'):  # the group's upload areas
-            os.chown(os.path.join(root, d), 0, SITE)
-            os.chmod(os.path.join(root, d), 0o2775)
+        group_areas(root, 'up', 'slow', 'jail/up')
         open(root + '/slow/.ftpaccess', 'w').write('TransferRate STOR 200\n')
         make_users(root + '/server', root)
         install(root + '/bin')
