@@ -26,14 +26,14 @@ bool AcquireSharedLock(const char* uploadLogPath, unsigned timeoutMs) {
     if (!theConfig.LockIsShared()) return true;
     char path[kMaxPath];
     if (std::snprintf(path, sizeof path, "%s%s", uploadLogPath, kLockSuffix) >= kMaxPath) {
-        WriteDiagLog(theConfig, "Lock %s%s: path too long, event dropped", uploadLogPath, kLockSuffix);
+        WriteDiagLog(theConfig, "Lock %s%s: path too long - run dropped", uploadLogPath, kLockSuffix);
         errno = ENAMETOOLONG;
         return false;
     }
     held = PlatAcquireFileLock(path, timeoutMs);
     if (held) return true;
     int error = errno;
-    WriteDiagLog(theConfig, "Lock %s: %s, event dropped", path, std::strerror(error));
+    WriteDiagLog(theConfig, "Lock %s: %s - run dropped", path, std::strerror(error));
     errno = error;
     return false;
 }
