@@ -1,11 +1,11 @@
-// The configuration store, read once from "Crevik.ini" beside the program.
-// Every caller passes its own default at every lookup; no key is required.
+// The ini file reader behind Settings: sections, keys and values as the file
+// has them. Every lookup passes its own default.
 #ifndef CREVIK_INI_CONFIG_H
 #define CREVIK_INI_CONFIG_H
 
 #include <cstdint>
 
-#include "log/ordered_list.h"
+#include "util/ordered_list.h"
 #include "platform/platform.h"
 
 struct ConfigEntry {
@@ -27,16 +27,11 @@ public:
     int32_t GetInt(const char* section, const char* key, int32_t defaultValue);
     // The extension of `path` is listed in GENERAL/NO_CNT_FEXT.
     bool IsUncountedExtension(const char* path);
-    // GENERAL/LOCK=shared: hosts share the upload area, and each release's
-    // lock is a lock file that the shared file system holds.
-    bool LockIsShared();
 
     char configDir[kMaxPath];  // directory of the loaded file; "" until a load succeeds
 
 private:
     OrderedList* entries_;
 };
-
-extern IniConfig theConfig;
 
 #endif

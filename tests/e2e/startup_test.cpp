@@ -14,8 +14,8 @@
 #endif
 
 #include "harness.h"
-#include "log/orvex_log.h"
-#include "main/startup.h"
+#include "log/upload_log.h"
+#include "release/session.h"
 
 namespace {
 
@@ -39,9 +39,7 @@ TEST(Startup, PathsTooLongToHoldWholeAreLeftAlone) {
 // Holds the run lock of a release as a run would, or (shared) its lock file
 // as a run on another host would, until it dies.
 PlatRunLock* Hold(const std::string& dir, bool shared) {
-    static char held;
-    if (shared) return PlatAcquireFileLock((dir + ".upChk.log.lock").c_str(), 0);
-    return AcquireRunMutex(dir.c_str()) ? reinterpret_cast<PlatRunLock*>(&held) : nullptr;
+    return shared ? PlatAcquireFileLock((dir + ".upChk.log.lock").c_str(), 0) : AcquireRunLock(dir.c_str());
 }
 #ifdef _WIN32
 // A thread that ends without letting go abandons its mutex, as a killed
