@@ -346,6 +346,19 @@ double SecondsSince1970(const FILETIME& time) {
 
 }  // namespace
 
+bool PlatStatFile(const char* path, PlatFileInfo* info) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data)) return Failed(false);
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        errno = EISDIR;
+        return false;
+    }
+    info->bytes = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    info->hasBirth = data.ftCreationTime.dwHighDateTime != 0 || data.ftCreationTime.dwLowDateTime != 0;
+    info->birthSeconds = info->hasBirth ? SecondsSince1970(data.ftCreationTime) : 0;
+    return true;
+}
+
 long PlatRead(PlatFile* file, void* buf, size_t len) {
     DWORD want = len > 0x7fffffffu ? 0x7fffffffu : static_cast<DWORD>(len);
     DWORD got = 0;
