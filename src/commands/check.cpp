@@ -83,7 +83,7 @@ int CheckOne(const char* arg) {
 
 int RunCheck(int argc, const char* const* argv) {
     bool none;
-    if (!TakeCommandWords(&argc, &argv, nullptr, &none, "crevik check <dir or .sfv file>...")) return kExitTrouble;
+    if (!TakeCommandWords(&argc, &argv, nullptr, &none)) return kExitTrouble;
     int status = kExitOk;
     for (int i = 0; i < argc; ++i) {
         int one = CheckOne(argv[i]);

@@ -171,7 +171,7 @@ int CleanDirectory(const char* arg, bool dryRun) {
 
 int RunCleanup(int argc, const char* const* argv) {
     bool dryRun;
-    if (!TakeCommandWords(&argc, &argv, "--dry-run", &dryRun, "crevik cleanup [--dry-run] <dir>..."))
+    if (!TakeCommandWords(&argc, &argv, "--dry-run", &dryRun))
         return kExitTrouble;
     int status = kExitOk;
     for (int i = 0; i < argc; ++i) {

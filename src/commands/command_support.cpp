@@ -113,14 +113,14 @@ void ProgressEnd() {
     progress.active = false;
 }
 
-bool TakeCommandWords(int* argc, const char* const** argv, const char* option, bool* given, const char* usage) {
+bool TakeCommandWords(int* argc, const char* const** argv, const char* option, bool* given) {
     *given = option && *argc > 0 && std::strcmp((*argv)[0], option) == 0;
     if (*given) {
         --*argc;
         ++*argv;
     }
     if (*argc < 1 || (*argv)[0][0] == '-') {
-        std::fprintf(stderr, "usage: %s\n", usage);
+        std::fprintf(stderr, "usage: %s\n", CommandUsage());
         return false;
     }
     LoadProgramConfig(ProgramWord());

@@ -15,11 +15,13 @@ int RunRescan(int argc, const char* const* argv);
 
 // Word 0 of the command line: Crevik.ini lies beside the program.
 const char* ProgramWord();
+// The usage line of the command being run.
+const char* CommandUsage();
 
 // The words after a command word: `option`, when it comes first, is taken
 // off and reported in *given; then at least one path must remain, else the
 // usage line goes to standard error. The program's Crevik.ini is loaded.
-bool TakeCommandWords(int* argc, const char* const** argv, const char* option, bool* given, const char* usage);
+bool TakeCommandWords(int* argc, const char* const** argv, const char* option, bool* given);
 
 // ---- verdicts and summaries ----
 enum class FileVerdict { Ok, Bad, Missing };

@@ -158,7 +158,7 @@ int RescanTree(const char* arg) {
 
 int RunRescan(int argc, const char* const* argv) {
     bool recursive;
-    if (!TakeCommandWords(&argc, &argv, "-r", &recursive, "crevik rescan [-r] <dir>...")) return kExitTrouble;
+    if (!TakeCommandWords(&argc, &argv, "-r", &recursive)) return kExitTrouble;
     int status = kExitOk;
     for (int i = 0; i < argc; ++i)
         status = std::max(status, recursive ? RescanTree(argv[i]) : RescanRelease(argv[i]));

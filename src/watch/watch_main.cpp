@@ -70,7 +70,7 @@ void Say(const char* format, ...) {
 int RunWatch(int argc, const char* const* argv) {
     const char* word0 = ProgramWord();
     bool rescan;
-    if (!TakeCommandWords(&argc, &argv, "--rescan", &rescan, "crevik watch [--rescan] <upload area>..."))
+    if (!TakeCommandWords(&argc, &argv, "--rescan", &rescan))
         return kExitTrouble;
 
     Tree tree{PlatOpenWatcher(), {}, {}, {}};
