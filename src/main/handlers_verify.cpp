@@ -45,7 +45,7 @@ void OnUpload(const char* userWord, const char* groupWord, const char* speedWord
     int32_t size = SizeInKb(file.bytes);
     int32_t speed = 0;
     if (!speedWord || !ParseSpeedWord(speedWord, &speed))
-        speed = MeasuredSpeed(file.bytes, file.hasBirth, file.birthSeconds, PlatWallSeconds());
+        speed = MeasuredSpeed(file, PlatWallSeconds());
 
     // A re-upload takes the record over: the previous uploader's figures change too.
     char previousUser[kNameField] = "", previousGroup[kNameField] = "";

@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "sfv/sfv.h"
+#include "util/util.h"
 #include "watch/watch_internal.h"
 
 namespace {
@@ -16,9 +17,9 @@ void CannotWatch(Tree& tree, const std::string& dir, int error) {
     if (error == ENOSPC)
         Say("cannot watch %s: the system's limit of watches is reached (raise fs.inotify.max_user_watches);"
             " trying again every minute",
-            dir.c_str());
+            ShownName(dir.c_str()).c_str());
     else
-        Say("cannot watch %s: %s; trying again every minute", dir.c_str(), std::strerror(error));
+        Say("cannot watch %s: %s; trying again every minute", ShownName(dir.c_str()).c_str(), std::strerror(error));
 }
 
 // Stops watching `dir` and everything below it.
@@ -164,7 +165,7 @@ void RetryUnwatched(Tree& tree, Runs& runs) {
     for (const std::string& dir : retry) {
         WatchTree(tree, runs, dir, false);
         if (tree.unwatched.count(dir) || PlatEntryKindOf(dir.c_str()) != PlatEntryKind::Dir) continue;
-        Say("watching %s now; rescanning it", dir.c_str());
+        Say("watching %s now; rescanning it", ShownName(dir.c_str()).c_str());
         QueueRun(runs, RunKind::Rescan, dir);
     }
 }
