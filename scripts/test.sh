@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds crevik and runs every test: the normal build, the same tests under
 # AddressSanitizer and UndefinedBehaviorSanitizer, and the Windows leg
-# (crevik.exe under Wine), then the fuzz targets for a minute each. Installs
+# (crevik.exe under Wine), the Debian package's round trip, then the fuzz
+# targets for a minute each. Installs
 # missing Debian packages when run as root.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -36,4 +37,5 @@ leg() {  # name, build dir, extra cmake arguments...
 leg "sanitizers" build-asan -DCREVIK_SANITIZE=ON
 scripts/test-windows.sh
 leg "tests" build
+scripts/test-package.sh build  # as root: the Debian package installed, tested behind proftpd, purged
 scripts/fuzz.sh
