@@ -2,8 +2,8 @@
 # Builds crevik and runs every test: the normal build, the same tests under
 # AddressSanitizer and UndefinedBehaviorSanitizer, and the Windows leg
 # (crevik.exe under Wine), the Debian package's round trip, then the fuzz
-# targets for a minute each. Installs
-# missing Debian packages when run as root.
+# targets for a minute each. Installs missing Debian packages when run as
+# root.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

@@ -97,8 +97,7 @@ TEST(OperatorCommands, CheckReadsSfvsOfOtherToolsAndChangesNothing) {
     EXPECT_EQ(out.out, "OK       x.r00\nOK       x r01\nOther.Release/CD1: 2 files, 2 ok, 0 bad, 0 missing\n");
     EXPECT_EQ(out.status, 0);
 
-    // A name that would colour the terminal is shown as ls quotes it.
-    Release hostile(site, "Hostile\033]0;title\a");
+    Release hostile(site, "Hostile\033]0;title\a");  // names that would act on the terminal, shown as ls quotes them
     hostile.WriteSfv("h.SFV", {"e\033[31mvil.r00"});
     hostile.Put("e\033[31mvil.r00");
     out = site.Capture({"check", hostile.path("h.SFV")});
@@ -106,7 +105,7 @@ TEST(OperatorCommands, CheckReadsSfvsOfOtherToolsAndChangesNothing) {
 #endif
 }
 
-TEST(OperatorCommands, HelpAndVersionOnStandardOutputButAnEventWithTooFewWordsDoesNothing) {
+TEST(OperatorCommands, HelpAndVersionOnStandardOutputAnEventWordAloneDoesNothing) {
     Site site;
     for (const Words& words : {Words{}, Words{"help"}, Words{"--help"}, Words{"-h"}}) {
         Site::Output out = site.Capture(words);
@@ -115,16 +114,8 @@ TEST(OperatorCommands, HelpAndVersionOnStandardOutputButAnEventWithTooFewWordsDo
                                  "upload", "delete", "check", "rescan", "cleanup", "watch"})
             EXPECT_EQ(e2e::CountLines(out.out, std::string("crevik ") + word + " "), 1) << word << "\n" << out.out;
     }
-    Site::Output out = site.Capture({"--version"});
-    EXPECT_TRUE(std::regex_match(out.out, std::regex("crevik [0-9]+\\.[0-9]+\\.[0-9]+\n"))) << out.out;
-    Release rel(site, "Rel");
-    rel.Put("a.r00");
-    for (const Words& words : {Words{"upload"}, Words{"upload", rel.path("a.r00"), "joe"}, Words{"sfvcomplete"}}) {
-        out = site.Capture(words);
-        EXPECT_EQ(out.status, 0);
-        EXPECT_EQ(out.out + out.err, "");
-    }
-    EXPECT_TREE(rel.path(), "a.r00");
+    EXPECT_TRUE(std::regex_match(site.Capture({"--version"}).out, std::regex("crevik [0-9]+\\.[0-9]+\\.[0-9]+\n")));
+    EXPECT_EQ(site.Capture({"upload"}).out, "");
 }
 
 TEST(OperatorCommands, RescanRebuildsWhatTheEventsWouldHaveLeft) {
@@ -154,12 +145,12 @@ TEST(OperatorCommands, RescanRebuildsWhatTheEventsWouldHaveLeft) {
     EXPECT_EQ(e2e::List(site.up("lost")), Words{"Some.Release/"});
 
     // By hand: one file damaged, one deleted. Set aside, marked, reopened, twice alike.
-    // Markers are empty, whatever had their names before.
+    // Markers are empty, whatever had their names: text, or a link whose target stays.
     lost.Put("a.r01", /*corrupt=*/true);
     std::remove(lost.path("a.r02").c_str());
     e2e::WriteFile(lost.path("a.r02-missing"), "someone's text");
-#ifndef _WIN32
     e2e::WriteFile(site.up("outside.txt"), "kept");
+#ifndef _WIN32
     fs::create_symlink("../../outside.txt", lost.path("a.r01-missing"));
 #endif
     out = site.Capture({"rescan", lost.path()});
@@ -170,10 +161,8 @@ TEST(OperatorCommands, RescanRebuildsWhatTheEventsWouldHaveLeft) {
                 "[UP #1@400KB by joe@crew at 300KBps]/", "[UP #1@600KB by ann@flow at 500KBps]/", "a.r00",
                 "a.r01-missing", "a.r01.bad", "a.r02-missing", "rel.sfv");
     EXPECT_EQ(e2e::List(site.up("lost")), (Words{"Some.Release/", "[--INCOMPLETE--]-[Some.Release]"}));
-    EXPECT_EQ(e2e::FileText(lost.path("a.r01-missing")) + e2e::FileText(lost.path("a.r02-missing")), "");
-#ifndef _WIN32
-    EXPECT_EQ(e2e::FileText(site.up("outside.txt")), "kept");
-#endif
+    EXPECT_EQ(e2e::FileText(lost.path("a.r01-missing")) + e2e::FileText(lost.path("a.r02-missing")) +
+                  e2e::FileText(site.up("outside.txt")), "kept");
     std::string before = Snapshot(site.up());
     EXPECT_EQ(site.Capture({"rescan", lost.path()}).out, out.out);
     EXPECT_EQ(Snapshot(site.up()), before);
@@ -229,18 +218,14 @@ TEST(OperatorCommands, UnreadableIsTroubleNotAVerdict) {
     fs::permissions(closed.path(), fs::perms::owner_all);
     std::string before = Snapshot(site.up());
 
+    const std::string denied = ": Permission denied\n";
     Site::Output out = site.Capture({"check", rel.path(), closed.path()}, Site::How::AsNobody);
     EXPECT_EQ(out.out, "OK       a.r01\nLocked: 1 files, 1 ok, 0 bad, 0 missing\n");
-    EXPECT_EQ(out.err, "crevik: " + rel.path("a.r00") + ": Permission denied\ncrevik: " + closed.path() +
-                           ": Permission denied\n");
+    EXPECT_EQ(out.err, "crevik: " + rel.path("a.r00") + denied + "crevik: " + closed.path() + denied);
     EXPECT_EQ(out.status, 2);
-    for (const Words& words : {Words{"rescan", rel.path()}, Words{"rescan", "-r", site.up()}}) {
-        out = site.Capture(words, Site::How::AsNobody);
-        EXPECT_EQ(out.out, "");
-        EXPECT_EQ(out.err, (words[1] == "-r" ? "crevik: " + closed.path() + ": Permission denied\n" : "") +
-                               "crevik: " + rel.path("a.r00") + ": Permission denied\n");
-        EXPECT_EQ(out.status, 2);
-    }
+    out = site.Capture({"rescan", "-r", site.up()}, Site::How::AsNobody);
+    EXPECT_EQ(out.out + out.err, "crevik: " + closed.path() + denied + "crevik: " + rel.path("a.r00") + denied);
+    EXPECT_EQ(out.status, 2);
     EXPECT_EQ(Snapshot(site.up()), before);
 }
 #endif

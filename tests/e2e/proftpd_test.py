@@ -1,13 +1,11 @@
 #!/usr/bin/env python3
 # crevik behind a real proftpd on 127.0.0.1: mod_exec runs the program on
 # every upload and delete of a real FTP client (ftplib), configured by
-# contrib/proftpd-crevik.conf as it is, its @...@ words filled in. The site
-# is set up by the README's own steps, run as they are written but for the
-# test's directories in place of /etc/proftpd, /srv and /opt/crevik.
-# Usage: proftpd_test.py CREVIK CONF [--installed]. With --installed, CREVIK
-# is the program the package installed, used where it is (/opt/crevik);
-# else the built program is put where the package would put it.
-# Exits 77 (skipped) without root or proftpd.
+# contrib/proftpd-crevik.conf as it is, its @...@ words filled in, on a site
+# set up by the README's own steps (the test's directories in place of
+# /etc/proftpd, /srv and /opt/crevik). Usage: proftpd_test.py CREVIK CONF
+# [--installed]: the package's program where it is, else the built one put
+# where the package puts it. Exits 77 (skipped) without root or proftpd.
 import ftplib, io, os, re, shutil, stat, struct, subprocess, sys, tempfile, threading, time
 from real_parts import check, content, expect_tree, failures, filled, finish, free_port, sfv_text, tree
 

@@ -184,20 +184,17 @@ def catch_up(root, up):  # changes the watcher never saw: while it was down, and
 
 
 def queued_speeds(root, up):  # runs waiting in line for the release measure each upload, not the wait
-    rel, files = up + '/Queue.Rel', ['q%d.r00' % i for i in range(6)]
+    rel, w = up + '/Queue.Rel', Watcher(up)
     os.mkdir(rel)
-    w = Watcher(up)
     lock = os.open(rel, os.O_RDONLY)
     fcntl.flock(lock, fcntl.LOCK_EX)  # the release's run lock: every run waits in line
-    for name in files:  # 1 MB in 2 writes 20 ms apart: the upload takes longer than a clock tick
-        with open(rel + '/' + name, 'wb') as f:
-            f.write(b'x' * 512 * 1024)
-            time.sleep(0.02)
-            f.write(b'y' * 512 * 1024)
+    for i in range(6):  # 1 MB in 2 writes 20 ms apart: an upload longer than a clock tick
+        with open('%s/q%d.r00' % (rel, i), 'wb') as f:
+            f.write(b'x' * 512 * 1024), time.sleep(0.02), f.write(b'y' * 512 * 1024)
     until(lambda: runs_under_way(rel), 'a run waits for the lock')
     time.sleep(2)  # the queue: before the fix, every speed counted these 2 s
     os.close(lock)
-    until(lambda: os.path.exists(rel + '/.upChk.log') and len(records(rel)) == len(files), 'every queued run records')
+    until(lambda: os.path.exists(rel + '/.upChk.log') and len(records(rel)) == 6, 'every queued run records')
     speeds = [int(l.split('|')[4]) for l in open(rel + '/.upChk.log').read().splitlines()]
     check(min(speeds) > 1024, 'speeds %s KB/s of 1 MB uploads that took about 20 ms each' % speeds)
     w.stop()
