@@ -5,7 +5,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -114,7 +113,9 @@ TEST(OperatorCommands, HelpAndVersionOnStandardOutputAnEventWordAloneDoesNothing
                                  "upload", "delete", "check", "rescan", "cleanup", "watch"})
             EXPECT_EQ(e2e::CountLines(out.out, std::string("crevik ") + word + " "), 1) << word << "\n" << out.out;
     }
-    EXPECT_TRUE(std::regex_match(site.Capture({"--version"}).out, std::regex("crevik [0-9]+\\.[0-9]+\\.[0-9]+\n")));
+    const std::string version = site.Capture({"--version"}).out;  // "crevik 1.0.0\n"
+    EXPECT_TRUE(version.size() > 8 && version.rfind("crevik ", 0) == 0 &&
+                version.find_first_not_of("0123456789.", 7) + 1 == version.size()) << version;
     EXPECT_EQ(site.Capture({"upload"}).out, "");
 }
 
