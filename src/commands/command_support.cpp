@@ -61,7 +61,8 @@ void ReportVerdict(FileVerdict verdict, const char* name, ReleaseTally* tally) {
 
 void ReportSummary(const char* label, const ReleaseTally& tally) {
     ClearProgressLine();
-    std::printf("%s: %d files, %d ok, %d bad, %d missing\n", ShownName(label).c_str(), tally.files, tally.ok, tally.bad, tally.missing);
+    std::printf("%s: %d files, %d ok, %d bad, %d missing\n", ShownName(label).c_str(), tally.files, tally.ok,
+                tally.bad, tally.missing);
     std::fflush(stdout);
 }
 

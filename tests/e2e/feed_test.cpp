@@ -8,11 +8,6 @@
 
 #include "harness.h"
 
-#ifndef _WIN32
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
-
 namespace {
 
 using e2e::Release;
@@ -211,28 +206,6 @@ TEST(Feed, ATieLeavesTheLeadWithItsHolder) {
 }
 
 #ifndef _WIN32
-// Renamed away and created again by a run as root (the watcher's), the feed
-// gets its directory's group and group write: FTP users' lines are not lost.
-TEST(Feed, ARotatedFeedStaysWritableForTheGroup) {
-    if (geteuid() != 0) GTEST_SKIP() << "needs root to run the program as an FTP user";
-    Site site;
-    site.SetConfig("[GENERAL]\nFEED=feeds/race.feed\n");
-    const std::string feed = site.bin("feeds/race.feed");
-    Release byRoot(site, "ByRoot"), byUser(site, "ByUser");
-    for (const std::string& dir : {site.bin("feeds"), byUser.path()}) {
-        e2e::MakeDirs(dir);
-        ASSERT_EQ(chown(dir.c_str(), 0, e2e::kSiteGroup), 0);
-        ASSERT_EQ(chmod(dir.c_str(), 0775), 0);
-    }
-    byRoot.WriteSfv("a.sfv", {"a.r00"});
-    byRoot.Event("upload", "a.sfv", {"root", "root", "1"});
-    struct stat st = {};
-    EXPECT_TRUE(stat(feed.c_str(), &st) == 0 && st.st_gid == e2e::kSiteGroup && (st.st_mode & S_IWGRP)) << st.st_mode;
-    byUser.WriteSfv("b.sfv", {"b.r00"});
-    EXPECT_EQ(site.Capture({"upload", byUser.path("b.sfv"), "joe", "crew", "1"}, Site::How::AsNobody).status, 0);
-    EXPECT_EQ(e2e::CountLines(e2e::FileText(feed), "\"event\":\"sfv\""), 2) << e2e::FileText(feed);
-}
-
 // Quotation marks, backslashes, control characters and bytes that are no
 // UTF-8, in every name a line carries, come back byte for byte.
 TEST(Feed, HostileNamesRoundTrip) {

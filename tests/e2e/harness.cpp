@@ -136,8 +136,8 @@ long Site::Start(const Words& words, How how) const {
             dup2(open((root_ + "/stdout.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
             dup2(open((root_ + "/stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
         }
-        const gid_t site = kSiteGroup;
-        if (how == How::AsNobody && (setgroups(1, &site) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0))
+        const unsigned nobody = 65534;
+        if (how == How::AsNobody && (setgroups(0, nullptr) != 0 || setgid(nobody) != 0 || setuid(nobody) != 0))
             _exit(126);
         if (traced && ptrace(PTRACE_TRACEME, 0, nullptr, nullptr) != 0) _exit(126);
         if (traced) setenv("ASAN_OPTIONS", "detect_leaks=0", 1);  // LeakSanitizer cannot run under a tracer

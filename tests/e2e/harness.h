@@ -28,7 +28,7 @@ public:
     // Wait() gives its exit status (-1 when it did not exit normally).
     // Captured: standard output and error go to the site's files. Traced
     // (POSIX): this process traces it. AsNobody (POSIX, started by root):
-    // captured, as user nobody in the group kSiteGroup alone.
+    // captured, as user nobody with no other group.
     enum class How { Plain, Captured, Traced, AsNobody };
     long Start(const Words& words, How how = How::Plain) const;
     static int Wait(long pid);
@@ -64,11 +64,6 @@ private:
     const Site& site_;
     std::string dir_;
 };
-
-#ifndef _WIN32
-constexpr unsigned kNobody = 65534;
-constexpr unsigned kSiteGroup = 3000;  // the FTP users' shared group
-#endif
 
 // The race feed, as this setting puts it beside the program: site.bin("race.feed").
 constexpr const char* kFeedSetting = "[GENERAL]\nFEED=race.feed\n";

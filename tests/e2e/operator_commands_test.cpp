@@ -100,7 +100,8 @@ TEST(OperatorCommands, CheckReadsSfvsOfOtherToolsAndChangesNothing) {
     hostile.WriteSfv("h.SFV", {"e\033[31mvil.r00"});
     hostile.Put("e\033[31mvil.r00");
     out = site.Capture({"check", hostile.path("h.SFV")});
-    EXPECT_EQ(out.out, "OK       'e'$'\\033''[31mvil.r00'\n'Hostile'$'\\033'']0;title'$'\\a': 1 files, 1 ok, 0 bad, 0 missing\n");
+    EXPECT_EQ(out.out, "OK       'e'$'\\033''[31mvil.r00'\n"
+                       "'Hostile'$'\\033'']0;title'$'\\a': 1 files, 1 ok, 0 bad, 0 missing\n");
 #endif
 }
 
