@@ -1,11 +1,8 @@
 #!/usr/bin/env python3
-# crevik behind a real proftpd on 127.0.0.1: mod_exec runs the program on
-# every upload and delete of a real FTP client (ftplib), configured by
-# contrib/proftpd-crevik.conf as it is, its @...@ words filled in, on a site
-# set up by the README's own steps (the test's directories in place of
-# /etc/proftpd, /srv and /opt/crevik). Usage: proftpd_test.py CREVIK CONF
-# [--installed]: the package's program where it is, else the built one put
-# where the package puts it. Exits 77 (skipped) without root or proftpd.
+# crevik behind a real proftpd on 127.0.0.1, configured by contrib/proftpd-crevik.conf as it is (its @...@ words filled
+# in) on a site set up by the README's steps: mod_exec runs the program on every upload and delete of a real FTP client.
+# Usage: proftpd_test.py CREVIK CONF [--installed]: the package's program where it is, else the built one put where
+# the package puts it. Exits 77 (skipped) without root or proftpd.
 import ftplib, io, os, re, shutil, stat, struct, subprocess, sys, tempfile, threading, time
 from real_parts import check, content, expect_tree, failures, filled, finish, free_port, sfv_text, tree
 
@@ -132,9 +129,8 @@ def plain_site(server, up):
                 '[UP #1@1KB by ann@flow at *]/', '[UP #1@1KB by joe@crew at *]/', 'cd.sfv', 'x.r00', 'x.r01-missing')
     expect_tree(up, 'Files.First/', 'Race/', 'Sfv.First/', 'Two.Disc/', '[--INCOMPLETE--]-[Two.Disc-CD2]')
 
-    # Throttled, a re-upload's speed is the throttle's: it counts from its own start (measured from
-    # the first upload's, it would be under 120 KB/s). It ends at the last write, before the
-    # server's last throttle pause, so it may be above 200 KB/s.
+    # Throttled, a re-upload's speed counts from its own start (from the first upload's: under 120 KB/s) to its last
+    # write, before the server's last throttle pause: about the throttle's 200 KB/s, or above.
     slow = os.path.dirname(up) + '/slow/Throttled'
     ann.mkd(slow)
     put(ann, slow, 't.r00', 1024)

@@ -56,9 +56,8 @@ TEST(Text, BlanksSizesAndNumbersFollowTheirRules) {
 
 // What `ls --quoting-style=shell-escape` prints for the same names.
 TEST(Text, NamesThatCouldActOnATerminalAreShownAsLsQuotesThem) {
-    const std::pair<const char*, const char*> names[] = {
-        {"plain name.r00", "plain name.r00"}, {"\xc3\xbc.r00", "\xc3\xbc.r00"}, {"a\033[31mb", "'a'$'\\033''[31mb'"},
-        {"tab\there", "'tab'$'\\t''here'"}, {"nl\n", "'nl'$'\\n'"},         {"x\x7fy", "'x'$'\\177''y'"},
+    const std::pair<const char*, const char*> names[] = {{"plain name.r00", "plain name.r00"}, {"\xc3\xbc", "\xc3\xbc"},
+        {"a\033[31mb", "'a'$'\\033''[31mb'"}, {"t\tnl\n", "'t'$'\\t''nl'$'\\n'"}, {"x\x7fy", "'x'$'\\177''y'"},
         {"\xff\xfe.r00", "''$'\\377\\376''.r00'"}, {"c1\xc2\x9bx", "'c1'$'\\302\\233''x'"}};
     for (const auto& n : names) EXPECT_EQ(ShownName(n.first), n.second);
 }
