@@ -17,8 +17,10 @@
 
 #ifdef _WIN32
 constexpr char kPathSep = '\\';
+constexpr bool kNamesInUtf8 = false;  // names come in the system's ANSI code page
 #else
 constexpr char kPathSep = '/';
+constexpr bool kNamesInUtf8 = true;  // as the terminals that show them take them
 #endif
 
 constexpr int kMaxPath = 260;  // path buffers, NUL included

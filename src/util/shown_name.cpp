@@ -9,10 +9,10 @@
 
 namespace {
 
-// Bytes of one printable UTF-8 character at `p`, 0 when the byte is unsafe:
-// a C0 or C1 control, DEL, or no valid sequence.
+// Bytes of one printable character at `p`, 0 when the byte is unsafe: a C0
+// control, DEL, and where names are UTF-8 a C1 control or no valid sequence.
 size_t PrintableLength(const unsigned char* p) {
-    if (*p >= 0x20 && *p < 0x7f) return 1;
+    if ((*p >= 0x20 && *p < 0x7f) || (*p >= 0x80 && !kNamesInUtf8)) return 1;
     size_t len = *p >= 0xc2 && *p <= 0xdf ? 2 : *p >= 0xe0 && *p <= 0xef ? 3 : *p >= 0xf0 && *p <= 0xf4 ? 4 : 0;
     for (size_t i = 1; i < len; ++i)
         if ((p[i] & 0xc0) != 0x80) return 0;

@@ -43,7 +43,7 @@ int32_t ParseInt32(const char* text);
 uint32_t StrToU32(const char* text, int base);
 
 // A file name as printed for a person: as it is, or, when it holds control
-// characters or bytes that are no UTF-8, quoted the way `ls` quotes it
+// characters or (POSIX) bytes that are no UTF-8, quoted the way `ls` quotes it
 // ('a'$'\033''[31mb').
 std::string ShownName(const char* name);
 
