@@ -199,8 +199,7 @@ TEST(OperatorCommands, RescanRebuildsWhatTheEventsWouldHaveLeft) {
     Release cd1(site, "bare/Multi/CD1");
     EXPECT_EQ(cd1.Log(), Line("x.r00", "-|-|4|" + kMeasured + "|S") + Line("x.r01", "-|-|4|" + kMeasured + "|S"));
     EXPECT_TREE(cd1.path(), ".upChk.log", "[100% COMPLETE]-[#2@8KB files at " + kBareAverage + "]/", "cd.sfv",
-                "race.txt", "x.r00",
-                "x.r01");
+                "race.txt", "x.r00", "x.r01");
     EXPECT_NE(Report(cd1).find("01. -@-"), std::string::npos) << Report(cd1);
     EXPECT_EQ(site.Capture({"rescan", site.up("bare")}).status, 2);  // no .sfv there
     e2e::MakeDirs(site.up("Empty"));
