@@ -6,8 +6,7 @@
 
 #include "commands/command_support.h"
 #include "commands/commands.h"
-#include "log/ordered_list.h"
-#include "release/release.h"
+#include "util/ordered_list.h"
 #include "sfv/sfv.h"
 #include "util/util.h"
 
@@ -64,22 +63,23 @@ bool LocateSfv(const char* arg, char dir[kMaxPath], char sfvPath[kMaxPath]) {
 // file had no verdict.
 ReleaseTally CheckListed(OrderedList* entries, const char* dir, bool* unreadable) {
     ReleaseTally tally = {};
-    ProgressBegin(entries->Count());
+    Progress progress;
+    ProgressBegin(&progress, entries->Count());
     for (void* e = entries->First(); e; e = entries->Next()) {
         const SfvEntry& entry = *static_cast<const SfvEntry*>(e);
         uint64_t bytes = 0;
         FileVerdict verdict;
         if (VerdictOf(entry, dir, &verdict, &bytes))
-            ReportVerdict(verdict, entry.name, &tally);
+            ReportVerdict(&progress, verdict, entry.name, &tally);
         else
             *unreadable = true;
-        ProgressStep(bytes);
+        ProgressStep(&progress, bytes);
     }
-    ProgressEnd();
+    ProgressEnd(&progress);
     return tally;
 }
 
-int CheckOne(const char* arg) {
+int CheckOne(const Settings& settings, const char* arg) {
     char dir[kMaxPath], sfvPath[kMaxPath], full[kMaxPath], before[kMaxPath];
     if (!LocateSfv(arg, dir, sfvPath)) return kExitTrouble;
     OrderedList entries(sizeof(SfvEntry), CompareSfvKeys);
@@ -93,19 +93,19 @@ int CheckOne(const char* arg) {
     bool unreadable = false;
     ReleaseTally tally = CheckListed(&entries, prefix, &unreadable);
     PlatChangeDir(before);
-    ReleaseLabel(prefix, label);
+    ReleaseLabel(settings, prefix, label);
     ReportSummary(label, tally);
     return unreadable ? kExitTrouble : TallyStatus(tally);
 }
 
 }  // namespace
 
-int RunCheck(int argc, const char* const* argv) {
+int RunCheck(const Settings& settings, int argc, const char* const* argv) {
     bool none;
-    if (!TakeCommandWords(&argc, &argv, nullptr, &none)) return kExitTrouble;
+    if (!TakeCommandWords(&argc, &argv, nullptr, &none, "crevik check <dir or .sfv file>...")) return kExitTrouble;
     int status = kExitOk;
     for (int i = 0; i < argc; ++i) {
-        int one = CheckOne(argv[i]);
+        int one = CheckOne(settings, argv[i]);
         if (one > status) status = one;
     }
     return status;

@@ -11,8 +11,6 @@
 
 #include "commands/command_support.h"
 #include "commands/commands.h"
-#include "log/orvex_log.h"
-#include "main/run_state.h"
 #include "release/release.h"
 #include "sfv/sfv.h"
 #include "status/status.h"
@@ -25,10 +23,10 @@ namespace {
 // the speed its upload had: birth to last modification, as an upload run
 // measures it (0 where the times tell nothing, as after a copy that kept
 // them). A 0 would make the release's average speed 0.
-FileVerdict VerifyPresent(const SfvEntry& entry, const PlatFileInfo& info) {
+FileVerdict VerifyPresent(Release& release, const SfvEntry& entry, const PlatFileInfo& info) {
     bool good = ListedFileIsGood(entry);
     UploadRecord record = {};
-    if (const UploadRecord* existing = theLog.FindRecord(entry.name)) {
+    if (const UploadRecord* existing = release.log.FindRecord(entry.name)) {
         record = *existing;
     } else {
         CopyText(record.user, kUnknownUploader);
@@ -36,13 +34,13 @@ FileVerdict VerifyPresent(const SfvEntry& entry, const PlatFileInfo& info) {
         record.size = SizeInKb(info.bytes);
         record.speed = MeasuredSpeed(info, info.modifiedSeconds);
     }
-    RecordVerdict(entry.name, record.user, record.group, record.size, record.speed, good);
+    RecordVerdict(release, entry.name, record.user, record.group, record.size, record.speed, good);
     return good ? FileVerdict::Ok : FileVerdict::Bad;
 }
 
 // An absent file set aside as NAME.bad is its failed upload, whose 'F' record stays.
-bool IsSetAside(const SfvEntry& entry) {
-    const UploadRecord* record = theLog.FindRecord(entry.name);
+bool IsSetAside(Release& release, const SfvEntry& entry) {
+    const UploadRecord* record = release.log.FindRecord(entry.name);
     char badName[kMaxPath + 8];
     std::snprintf(badName, sizeof badName, "%s%s", entry.name, kBadSuffix);
     return record && record->status == 'F' && PlatEntryKindOf(badName) == PlatEntryKind::File;
@@ -59,44 +57,45 @@ void AddPresentKeys(std::vector<uint32_t>* keys) {
     PlatFindClose(find);
 }
 
-void SettleUpDirs() {
+void SettleUpDirs(Release& release) {
     std::vector<std::string> done;
-    for (int32_t i = 0; i < theLog.records->Count(); ++i) {
-        const UploadRecord* r = static_cast<const UploadRecord*>(theLog.records->GetAt(i));
+    for (int32_t i = 0; i < release.log.records->Count(); ++i) {
+        const UploadRecord* r = static_cast<const UploadRecord*>(release.log.records->GetAt(i));
         std::string who = std::string(r->user) + '\n' + r->group;
         if (std::find(done.begin(), done.end(), who) != done.end()) continue;
         done.push_back(who);
         UploadRecord copy = *r;  // the update searches the records and moves their cursor
-        UpdateUpDir(copy.user, copy.group);
+        ShowUploader(release, copy.user, copy.group);
     }
-    RemoveStaleUpDirs();
+    RemoveStaleUpDirs(release.settings, release.log);
 }
 
 // The .sfv and every listed file that is there can be read. Where one cannot,
 // the release is left as it is: a rescan that cannot see a file must not
 // judge it, nor the release.
-bool AllReadable(OrderedList* listed) {
+bool AllReadable(const char* dir, OrderedList* listed) {
     char sfv[kMaxPath];
-    bool readable = !(FindSfvName("", sfv) && CannotRead(ReleaseDir, sfv));
+    bool readable = !(FindSfvName("", sfv) && CannotRead(dir, sfv));
     for (int32_t i = 0; listed && i < listed->Count(); ++i)
-        if (CannotRead(ReleaseDir, static_cast<const SfvEntry*>(listed->GetAt(i))->name)) readable = false;
+        if (CannotRead(dir, static_cast<const SfvEntry*>(listed->GetAt(i))->name)) readable = false;
     return readable;
 }
 
 // The release entered: verdicts, records, then the status entries.
-int RescanEntered() {
-    if (!theLog.ReadLogFile(UploadLogPath)) return Trouble(UploadLogPath, "cannot read the upload log");
+int RescanEntered(Release& release) {
+    if (!ReadReleaseLog(release)) return Trouble(release.logPath, "cannot read the upload log");
     errno = 0;
-    if (!ReleaseHasSfv()) return Trouble(ReleaseDir, errno && errno != ENOENT ? std::strerror(errno) : "no .sfv");
-    bool wasComplete = IsComplete(CountRelease());
-    OrderedList* listed = theLog.sfvEntries;
-    if (!AllReadable(listed)) return kExitTrouble;
-    if (!listed || listed->Count() == 0) return Trouble(ReleaseDir, "the .sfv lists no file");
+    if (!ReleaseHasSfv(release)) return Trouble(release.dir, errno && errno != ENOENT ? std::strerror(errno) : "no .sfv");
+    bool wasComplete = IsComplete(CountRelease(release));
+    OrderedList* listed = release.sfv.entries;
+    if (!AllReadable(release.dir, listed)) return kExitTrouble;
+    if (!listed || listed->Count() == 0) return Trouble(release.dir, "the .sfv lists no file");
 
     ReleaseTally tally = {};
     std::vector<uint32_t> keys;
     AddPresentKeys(&keys);
-    ProgressBegin(listed->Count());
+    Progress progress;
+    ProgressBegin(&progress, listed->Count());
     // Index by index: a verdict may search the .sfv list and move its cursor.
     for (int32_t i = 0; i < listed->Count(); ++i) {
         const SfvEntry entry = *static_cast<const SfvEntry*>(listed->GetAt(i));
@@ -108,30 +107,33 @@ int RescanEntered() {
         if (present && PlatOpenForWriting(entry.name))
             present = false;
         else if (present)
-            verdict = VerifyPresent(entry, info);
-        else if (IsSetAside(entry))
+            verdict = VerifyPresent(release, entry, info);
+        else if (IsSetAside(release, entry))
             verdict = FileVerdict::Bad;
         if (verdict == FileVerdict::Bad) keys.push_back(entry.key);  // set aside now or before
-        ReportVerdict(verdict, entry.name, &tally);
-        ProgressStep(present ? info.bytes : 0);
+        ReportVerdict(&progress, verdict, entry.name, &tally);
+        ProgressStep(&progress, present ? info.bytes : 0);
     }
-    ProgressEnd();
+    ProgressEnd(&progress);
     std::sort(keys.begin(), keys.end());
-    theLog.KeepRecordsOf(keys.data(), keys.size());
-    if (theLog.modified && !theLog.WriteLogFile()) return Trouble(UploadLogPath, "cannot write the upload log");
+    release.log.KeepRecordsOf(keys.data(), keys.size());
+    if (release.log.modified && !release.log.WriteLogFile())
+        return Trouble(release.logPath, "cannot write the upload log");
 
-    SettleUpDirs();
-    SettleRelease(wasComplete);
+    SettleUpDirs(release);
+    SettleRelease(release, wasComplete);
     char label[kMaxPath];
-    ReleaseLabel(ReleaseDir, label);
+    ReleaseLabel(release.settings, release.dir, label);
     ReportSummary(label, tally);
     return TallyStatus(tally);
 }
 
-int RescanRelease(const char* dir) {
-    if (!EnterRelease(dir)) return Trouble(dir, std::strerror(errno));
-    int status = RescanEntered();
-    LeaveRelease();
+int RescanRelease(const Settings& settings, const char* dir) {
+    Release release(settings);
+    char full[kMaxPath];
+    if (!FullReleaseDir(dir, full) || !EnterRelease(release, full)) return Trouble(dir, std::strerror(errno));
+    int status = RescanEntered(release);
+    LeaveRelease(release);
     return status;
 }
 
@@ -163,7 +165,7 @@ bool FindReleases(const char* dir, std::vector<std::string>* releases) {
     return readable;
 }
 
-int RescanTree(const char* arg) {
+int RescanTree(const Settings& settings, const char* arg) {
     char full[kMaxPath], prefix[kMaxPath];
     if (!PlatFullDirPath(arg, full)) return NoDirectory(arg);
     if (!DirPrefix(full, prefix)) return kExitTrouble;
@@ -172,17 +174,17 @@ int RescanTree(const char* arg) {
     // Nothing to do is no trouble: an area before its first release.
     if (releases.empty() && status == kExitOk)
         std::printf("%s: no .sfv below, nothing to rescan\n", ShownName(arg).c_str());
-    for (const std::string& release : releases) status = std::max(status, RescanRelease(release.c_str()));
+    for (const std::string& release : releases) status = std::max(status, RescanRelease(settings, release.c_str()));
     return status;
 }
 
 }  // namespace
 
-int RunRescan(int argc, const char* const* argv) {
+int RunRescan(const Settings& settings, int argc, const char* const* argv) {
     bool recursive;
-    if (!TakeCommandWords(&argc, &argv, "-r", &recursive)) return kExitTrouble;
+    if (!TakeCommandWords(&argc, &argv, "-r", &recursive, "crevik rescan [-r] <dir>...")) return kExitTrouble;
     int status = kExitOk;
     for (int i = 0; i < argc; ++i)
-        status = std::max(status, recursive ? RescanTree(argv[i]) : RescanRelease(argv[i]));
+        status = std::max(status, recursive ? RescanTree(settings, argv[i]) : RescanRelease(settings, argv[i]));
     return status;
 }

@@ -79,7 +79,8 @@ void StartRuns(Runs& runs) {
             continue;
         }
         if (pid < 0)
-            Say("cannot start %s for %s: %s", ShownName(runs.self.c_str()).c_str(), ShownName(run.path.c_str()).c_str(),
+            Say(*runs.settings, "cannot start %s for %s: %s", ShownName(runs.self.c_str()).c_str(),
+                ShownName(run.path.c_str()).c_str(),
                 std::strerror(errno));
         if (runs.waiting.count(dir)) runs.ready.push_back(dir);
     }

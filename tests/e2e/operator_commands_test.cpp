@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "harness.h"
-#include "log/orvex_log.h"
+#include "log/upload_log.h"
 #include "platform/platform.h"
 
 #ifndef _WIN32

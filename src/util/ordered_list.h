@@ -1,6 +1,8 @@
-// The one container of the system: a doubly linked ring of fixed-size element
-// copies around a sentinel, with a built-in cursor that every operation moves
-// and reports through, a replaceable compare callback and an on-demand sort.
+// The container of the upload log, the .sfv and ACL lists and the ini
+// entries: a doubly linked ring of fixed-size element copies around a
+// sentinel, with a built-in cursor that the editing operations move and
+// report through, a compare callback for searches, and Head/End/Peek to read
+// without moving the cursor.
 #ifndef CREVIK_ORDERED_LIST_H
 #define CREVIK_ORDERED_LIST_H
 
@@ -38,9 +40,12 @@ public:
     void* Find(const void* probe);                // first from the head that compares 0
     int RemoveCurrent();                          // 0, or -1 with no element under the cursor
     int ReplaceCurrent(const void* element);      // 0, or -1
-    int Sort();                                   // 0, or -1 without compare or memory
-    int SetCompare(CompareFn compare);
     void* GetAt(int32_t index);                   // 0-based
+
+    // Reading without the cursor: the elements in order, and a search.
+    const ListNode* Head() const { return sentinel_.next; }
+    const ListNode* End() const { return &sentinel_; }
+    const void* Peek(const void* probe) const;    // first from the head that compares 0
 
 protected:
     CompareFn compare_;
