@@ -12,30 +12,43 @@
 
 namespace {
 
-// By the listed name, in the release directory that is the working directory.
-FileVerdict VerdictOf(const SfvEntry& entry, uint64_t* bytes) {
+// By the listed name, in the release directory that is the working
+// directory. A file that is there but cannot be read has no verdict: false.
+bool VerdictOf(const SfvEntry& entry, const char* dir, FileVerdict* verdict, uint64_t* bytes) {
     PlatFileInfo info;
     *bytes = PlatStatFile(entry.name, &info) ? info.bytes : 0;
-    if (!PlatPathExists(entry.name)) return FileVerdict::Missing;
-    return ListedFileIsGood(entry) ? FileVerdict::Ok : FileVerdict::Bad;
+    *verdict = FileVerdict::Missing;
+    if (!PlatPathExists(entry.name)) return true;
+    if (CannotRead(dir, entry.name)) return false;
+    *verdict = ListedFileIsGood(entry) ? FileVerdict::Ok : FileVerdict::Bad;
+    return true;
 }
 
 // The .sfv and the directory of its files named by one argument; false (with
-// the message printed) when the argument names neither.
+// the message printed) when the argument names neither. A file must be a
+// .sfv by its name: anything else read as one gives garbage.
 bool LocateSfv(const char* arg, char dir[kMaxPath], char sfvPath[kMaxPath]) {
-    if (FileExists(arg)) {
+    if (!PlatPathExists(arg)) {
+        Trouble(arg, errno == ENOENT ? "no such file or directory" : std::strerror(errno));
+        return false;
+    }
+    if (!PlatFullDirPath(arg, dir)) {
+        char ext[kMaxPath];
+        GetExtPart(arg, ext);
+        if (!EqualNoCase(ext, ".sfv")) {
+            Trouble(arg, "not a .sfv file");
+            return false;
+        }
         GetDirPart(arg, dir);
         CopyText(sfvPath, kMaxPath, arg);
         return true;
     }
-    if (!PlatPathExists(arg)) {
-        Trouble(arg, "no such file or directory");
-        return false;
-    }
     if (!DirPrefix(arg, dir)) return false;
     char name[kMaxPath];
+    errno = 0;
     if (!FindSfvName(dir, name)) {
-        Trouble(arg, "no .sfv");
+        // A directory that cannot be read is no answer about its .sfv.
+        Trouble(arg, errno && errno != ENOENT ? std::strerror(errno) : "no .sfv");
         return false;
     }
     if (std::snprintf(sfvPath, kMaxPath, "%s%s", dir, name) >= kMaxPath) {
@@ -46,15 +59,20 @@ bool LocateSfv(const char* arg, char dir[kMaxPath], char sfvPath[kMaxPath]) {
 }
 
 // Lists the verdicts of one release whose .sfv entries are read; the
-// working directory is the release's meanwhile.
-ReleaseTally CheckListed(OrderedList* entries) {
+// working directory is the release's meanwhile. *unreadable tells whether a
+// file had no verdict.
+ReleaseTally CheckListed(OrderedList* entries, const char* dir, bool* unreadable) {
     ReleaseTally tally = {};
     Progress progress;
     ProgressBegin(&progress, entries->Count());
     for (void* e = entries->First(); e; e = entries->Next()) {
         const SfvEntry& entry = *static_cast<const SfvEntry*>(e);
         uint64_t bytes = 0;
-        ReportVerdict(&progress, VerdictOf(entry, &bytes), entry.name, &tally);
+        FileVerdict verdict;
+        if (VerdictOf(entry, dir, &verdict, &bytes))
+            ReportVerdict(&progress, verdict, entry.name, &tally);
+        else
+            *unreadable = true;
         ProgressStep(&progress, bytes);
     }
     ProgressEnd(&progress);
@@ -65,18 +83,19 @@ int CheckOne(const Settings& settings, const char* arg) {
     char dir[kMaxPath], sfvPath[kMaxPath], full[kMaxPath], before[kMaxPath];
     if (!LocateSfv(arg, dir, sfvPath)) return kExitTrouble;
     OrderedList entries(sizeof(SfvEntry), CompareSfvKeys);
-    if (!ReadSfvEntries(sfvPath, &entries)) return Trouble(sfvPath, "cannot read the .sfv");
+    if (!ReadSfvEntries(sfvPath, &entries, true)) return Trouble(sfvPath, std::strerror(errno));
     if (entries.Count() == 0) return Trouble(sfvPath, "the .sfv lists no file");
     if (!PlatFullDirPath(*dir ? dir : ".", full) || !PlatCurrentDir(before) || !PlatChangeDir(full))
         return Trouble(arg, std::strerror(errno));
 
-    ReleaseTally tally = CheckListed(&entries);
-    PlatChangeDir(before);
     char prefix[kMaxPath], label[kMaxPath];
     if (!DirPrefix(full, prefix)) return kExitTrouble;
+    bool unreadable = false;
+    ReleaseTally tally = CheckListed(&entries, prefix, &unreadable);
+    PlatChangeDir(before);
     ReleaseLabel(settings, prefix, label);
     ReportSummary(label, tally);
-    return TallyStatus(tally);
+    return unreadable ? kExitTrouble : TallyStatus(tally);
 }
 
 }  // namespace

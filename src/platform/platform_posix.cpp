@@ -319,9 +319,8 @@ bool PlatReplaceFile(const char* from, const char* to) {
 }
 
 bool PlatCreateEmptyFile(const char* path) {
-    int fd = open(path, O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+    int fd = CreateFresh(path);
     if (fd < 0) return false;
-    ShareLikeDirectory(fd, path);
     close(fd);
     return true;
 }
@@ -353,7 +352,8 @@ PlatFile* PlatOpenRead(const char* path) {
 
 bool PlatStatFile(const char* path, PlatFileInfo* info) {
     struct statx st;
-    if (statx(AT_FDCWD, path, 0, STATX_TYPE | STATX_SIZE | STATX_BTIME | STATX_ATIME, &st) != 0) return false;
+    if (statx(AT_FDCWD, path, 0, STATX_TYPE | STATX_SIZE | STATX_BTIME | STATX_MTIME | STATX_ATIME, &st) != 0)
+        return false;
     if (!S_ISREG(st.stx_mode)) {
         errno = S_ISDIR(st.stx_mode) ? EISDIR : EINVAL;
         return false;
@@ -365,6 +365,7 @@ bool PlatStatFile(const char* path, PlatFileInfo* info) {
     const struct statx_timestamp& start = birth ? st.stx_btime : st.stx_atime;
     info->hasBirth = birth || (st.stx_mask & STATX_ATIME) != 0;
     info->birthSeconds = info->hasBirth ? static_cast<double>(start.tv_sec) + start.tv_nsec / 1e9 : 0;
+    info->modifiedSeconds = static_cast<double>(st.stx_mtime.tv_sec) + st.stx_mtime.tv_nsec / 1e9;
     return true;
 }
 
@@ -406,7 +407,16 @@ bool PlatClose(PlatFile* file) {
 namespace {
 
 bool Append(const char* path, const void* data, size_t len, unsigned lockTimeoutMs) {
-    int fd = open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    int fd = open(path, O_WRONLY | O_APPEND | O_CLOEXEC);
+    // Created here like every other file (a feed renamed away comes back
+    // writable for the group); a rival creating it first wins.
+    for (int tries = 0; fd < 0 && errno == ENOENT && tries < 3; ++tries) {
+        fd = open(path, O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0)
+            ShareLikeDirectory(fd, path);
+        else if (errno == EEXIST)
+            fd = open(path, O_WRONLY | O_APPEND | O_CLOEXEC);
+    }
     if (fd < 0) return false;
     // The close lets the lock go only after the client has sent the line.
     if (lockTimeoutMs > 0 && !WaitForLock(fd, lockTimeoutMs)) {

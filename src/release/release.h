@@ -81,6 +81,9 @@ void VerifyWaitingFiles(Release& release);
 void MakeMissingFiles(Release& release);
 // MISSING 1: a marker exactly for each listed file that is not good.
 void SettleMarkers(Release& release);
+// A marker for each listed file that neither the server's verdicts nor this
+// run's CRC pass found good; none is taken away.
+void MarkUnverified(Release& release);
 // A listed file turned good: its marker (unless MISSING is 0) and the ".bad"
 // copy of an earlier failed upload (BAD 1) go.
 void DropFailureMarks(Release& release, const char* name);
@@ -130,7 +133,10 @@ bool IsOwnDirName(const Settings& settings, const char* name);
 
 // ---- sizes and speeds of files on disk ----
 int32_t SizeInKb(uint64_t bytes);  // rounded up: a non-empty file is never 0 KB
-// KB/s from the file's creation to now; 0 where there is no creation time.
-int32_t MeasuredSpeed(uint64_t bytes, bool hasBirth, double birthSeconds, double nowSeconds);
+// KB/s of a file's upload: from its creation to its last modification, or
+// to now where that is no later than the creation (a copy that kept an old
+// time); 0 where there is no creation time. Runs that wait in line for the
+// release's lock so measure no waiting.
+int32_t MeasuredSpeed(const PlatFileInfo& file, double nowSeconds);
 
 #endif

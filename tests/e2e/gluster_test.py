@@ -52,10 +52,10 @@ class Gluster:  # a glusterd of its own, one volume, two mounts; stop() undoes w
 
 
 def ftp_race(root):  # one release raced through both servers, a damaged file sent again
-    servers = [ftp.Server(root, False, 'server%d' % i, 'bin%d' % i) for i in (1, 2)]
+    servers = [ftp.Server(root, root + '/bin%d' % i, False, 'server%d' % i) for i in (1, 2)]
     try:
-        ann, joe = servers[0].login('ann'), servers[1].login('joe')
-        files, rel = {'r.r%02d' % i: 2048 for i in range(20)}, root + '/m2/up/Race'  # 2 KB each, the .sfv 1 KB
+        ann, joe = servers[0].login('ann', 'up'), servers[1].login('joe', 'up')
+        files, rel = {'r.r%02d' % i: 2048 for i in range(20)}, root + '/m2/ftp/up/Race'  # 2 KB each, the .sfv 1 KB
         ann.mkd('Race')
         ftp.put_sfv(ann, 'Race', 'r.sfv', files)
         names = sorted(files)
@@ -68,9 +68,9 @@ def ftp_race(root):  # one release raced through both servers, a damaged file se
         expect_tree(rel, '.upChk.log', '.upChk.log.lock', '[100% COMPLETE]-[#20@40KB files at *]/', '[UP #11@21KB by ann@flow at *]/',
                     '[UP #10@20KB by joe@crew at *]/', *names, 'r.sfv', 'race.txt')
         check('Race' in open(rel + '/race.txt').read(), 'no race report')
-        events = [json.loads(line)['event'] for line in open(root + '/m1/feed/race.feed')]
+        events = [json.loads(line)['event'] for line in open(root + '/m1/crevik/race.feed')]
         check([events.count(e) for e in ('good', 'bad', 'complete')] == [20, 1, 1], 'feed events: %s' % events)
-        ftp.throttled(ann, root + '/m1/up/Throttled')  # no birth time on the volume: the throttle's speed all the same
+        ftp.throttled(ann, root + '/m1/ftp/up/Throttled')  # no birth time on the volume: the throttle's speed all the same
     finally:
         [s.stop() for s in servers]
     [check(open(root + '/bin%d/Crevik.log' % i).read() == '', 'Crevik.log %d' % i) for i in (1, 2)]
@@ -116,13 +116,15 @@ def main():
     os.chmod(root, 0o755)
     try:
         gluster = Gluster(root)
-        ftp.group_areas(root + '/m1', 'up', 'wup', 'jail', 'feed')
-        open(root + '/m1/up/.ftpaccess', 'w').write('TransferRate STOR 200\n')  # for the throttled upload
-        for i in (1, 2):  # each host its own program, settings and server
-            [os.mkdir('%s/%s%d' % (root, d, i)) for d in ('bin', 'server')]
-            ftp.install('%s/bin%d' % (root, i))
-            open('%s/bin%d/Crevik.ini' % (root, i), 'a').write('LOCK=shared\nFEED=%s/m%d/feed/race.feed\n' % (root, i))
-            ftp.make_users('%s/server%d' % (root, i), '%s/m%d' % (root, i))
+        for i in (1, 2):  # each host its own program, settings and server, as the README makes them
+            bin_dir, server = '%s/bin%d' % (root, i), '%s/server%d' % (root, i)
+            [os.mkdir(d) for d in (bin_dir, server)]
+            shutil.copy(ftp.CREVIK, bin_dir + '/crevik')
+            ini = open(ftp.SOURCE + '/Crevik.ini.example').read()
+            open(bin_dir + '/Crevik.ini', 'w').write(ini.replace('\nLOCK=local', '\nLOCK=shared'))
+            ftp.readme_steps(root, bin_dir, server, '%s/m%d' % (root, i))
+        open(root + '/m1/ftp/up/.ftpaccess', 'w').write('TransferRate STOR 200\n')  # for the throttled upload
+        os.mkdir(root + '/m1/wup')
         [phase(root) for phase in (ftp_race, two_watchers, killed_holder)]
     finally:
         [proc.kill() or proc.wait() for proc in watch.started if proc.poll() is None]
