@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "commands/command_support.h"
@@ -56,12 +57,10 @@ void AddPresentKeys(std::vector<uint32_t>* keys) {
 }
 
 void SettleUpDirs() {
-    std::vector<std::string> done;
+    std::unordered_set<std::string> done;
     for (int32_t i = 0; i < theLog.records->Count(); ++i) {
         const UploadRecord* r = static_cast<const UploadRecord*>(theLog.records->GetAt(i));
-        std::string who = std::string(r->user) + '\n' + r->group;
-        if (std::find(done.begin(), done.end(), who) != done.end()) continue;
-        done.push_back(who);
+        if (!done.insert(std::string(r->user) + '\n' + r->group).second) continue;
         UploadRecord copy = *r;  // the update searches the records and moves their cursor
         UpdateUpDir(copy.user, copy.group);
     }

@@ -1,8 +1,18 @@
 #include "log/ordered_list.h"
 
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <new>
+
+namespace {
+// A list searched this often will be searched again; a single search walks
+// cheaper than an index is built.
+constexpr int32_t kWalksBeforeIndex = 4;
+// Where an element starts in its link's block: aligned for any type.
+constexpr size_t kElementOffset = (sizeof(ListNode) + alignof(std::max_align_t) - 1) / alignof(std::max_align_t) *
+                                  alignof(std::max_align_t);
+}  // namespace
 
 OrderedListBase::OrderedListBase(uint32_t elementSize, CompareFn compare)
     : compare_(compare), position_(0), count_(0), elementSize_(elementSize), cursor_(&sentinel_) {
@@ -17,8 +27,7 @@ OrderedList::~OrderedList() {
     ListNode* node = sentinel_.next;
     while (node != &sentinel_) {
         ListNode* next = node->next;
-        std::free(node->element);
-        delete node;
+        std::free(node);
         node = next;
     }
 }
@@ -35,9 +44,18 @@ void* OrderedListBase::Last() {
     return cursor_->element;
 }
 
+int32_t OrderedListBase::Position() const {
+    if (position_ >= 0) return position_;
+    position_ = 0;
+    if (cursor_ == &sentinel_) return position_;
+    for (const ListNode* node = cursor_; node != &sentinel_; node = node->prev) ++position_;
+    return position_;
+}
+
 void* OrderedListBase::Next() {
     cursor_ = cursor_->next;
-    position_ = cursor_ == &sentinel_ ? 0 : position_ + 1;
+    if (cursor_ == &sentinel_) position_ = 0;
+    else if (position_ >= 0) ++position_;
     return cursor_->element;
 }
 
@@ -45,7 +63,7 @@ void* OrderedListBase::Prev() {
     cursor_ = cursor_->prev;
     if (cursor_ == &sentinel_) position_ = 0;
     else if (position_ == 0) position_ = count_;  // stepping back from the sentinel lands on the last
-    else --position_;
+    else if (position_ > 0) --position_;
     return cursor_->element;
 }
 
@@ -60,47 +78,67 @@ int OrderedListBase::Append(const void* element) {
 }
 
 int OrderedListBase::InsertAfterCurrent(const void* element) {
-    ListNode* node = new (std::nothrow) ListNode;
-    if (!node) return -1;
-    node->element = std::malloc(elementSize_);
-    if (!node->element) {
-        delete node;
-        return -1;
-    }
+    // The element lives in its link's block: one allocation per element.
+    void* block = std::malloc(kElementOffset + elementSize_);
+    if (!block) return -1;
+    ListNode* node = new (block) ListNode;
+    node->element = static_cast<char*>(block) + kElementOffset;
     std::memcpy(node->element, element, elementSize_);
     node->prev = cursor_;
     node->next = cursor_->next;
     cursor_->next->prev = node;
     cursor_->next = node;
     ++count_;
-    ++position_;
+    if (position_ >= 0) ++position_;
     cursor_ = node;
+    atNode_ = nullptr;
+    IndexAdd(node);
     return 0;
 }
 
 void* OrderedListBase::Find(const void* probe) {
     if (!compare_) return nullptr;
-    for (void* element = First(); element; element = Next())
-        if (compare_(element, probe) == 0) return element;
+    if (!keyOf_) return FindWalk(probe, nullptr);
+    if (!indexed_) {
+        if (walks_ < kWalksBeforeIndex) {
+            ++walks_;
+            return FindWalk(probe, nullptr);
+        }
+        IndexBuild();
+    }
+    auto slot = index_.find(keyOf_(probe));
+    if (slot == index_.end()) {  // where a walk in vain ends
+        Rewind();
+        return nullptr;
+    }
+    ListNode* node = slot->second.node;
+    if (!node || compare_(node->element, probe) != 0) return FindWalk(probe, &slot->second);
+    cursor_ = node;
+    position_ = -1;
+    return node->element;
+}
+
+void* OrderedListBase::FindWalk(const void* probe, KeySlot* slot) {
+    for (void* element = First(); element; element = Next()) {
+        if (compare_(element, probe) != 0) continue;
+        if (slot && slot->count == 1) slot->node = cursor_;
+        return element;
+    }
     return nullptr;
 }
 
 int OrderedListBase::RemoveCurrent() {
     if (cursor_ == &sentinel_) return -1;
     ListNode* removed = cursor_;
+    IndexRemove(removed);
+    atNode_ = nullptr;
     --count_;
     removed->prev->next = removed->next;
     removed->next->prev = removed->prev;
     cursor_ = removed->next;
-    std::free(removed->element);
-    delete removed;
-    if (cursor_ == &sentinel_) {
-        Last();
-        return 0;
-    }
-    ListNode* target = cursor_;
-    for (First(); cursor_ != target && cursor_ != &sentinel_; Next()) {
-    }
+    std::free(removed);
+    // The next element takes the removed one's position.
+    if (cursor_ == &sentinel_) Last();
     return 0;
 }
 
@@ -116,34 +154,79 @@ int OrderedListBase::ReplaceCurrent(const void* element) {
 namespace {
 CompareFn sortCompare;  // qsort's comparator has no context argument
 int CompareEntries(const void* a, const void* b) {
-    return sortCompare(*static_cast<void* const*>(a), *static_cast<void* const*>(b));
+    return sortCompare((*static_cast<ListNode* const*>(a))->element, (*static_cast<ListNode* const*>(b))->element);
 }
 }  // namespace
 
 int OrderedListBase::Sort() {
     if (!compare_) return -1;
+    IndexBy(nullptr);
     if (count_ < 2) return 0;
-    void** elements = static_cast<void**>(std::malloc(sizeof(void*) * static_cast<size_t>(count_)));
-    if (!elements) return -1;
-    size_t i = 0;
-    for (ListNode* node = sentinel_.next; node != &sentinel_; node = node->next) elements[i++] = node->element;
+    ListNode** nodes = static_cast<ListNode**>(std::malloc(sizeof(ListNode*) * static_cast<size_t>(count_)));
+    if (!nodes) return -1;
+    size_t n = 0;
+    for (ListNode* node = sentinel_.next; node != &sentinel_; node = node->next) nodes[n++] = node;
     sortCompare = compare_;
-    std::qsort(elements, i, sizeof(void*), CompareEntries);
-    i = 0;
-    for (ListNode* node = sentinel_.next; node != &sentinel_; node = node->next) node->element = elements[i++];
-    std::free(elements);
+    std::qsort(nodes, n, sizeof(ListNode*), CompareEntries);
+    // Elements stay in their blocks: the links are strung anew in sorted order.
+    ListNode* prev = &sentinel_;
+    for (size_t i = 0; i < n; ++i) {
+        prev->next = nodes[i];
+        nodes[i]->prev = prev;
+        prev = nodes[i];
+    }
+    prev->next = &sentinel_;
+    sentinel_.prev = prev;
+    std::free(nodes);
+    atNode_ = nullptr;
     First();
     return 0;
 }
 
 int OrderedListBase::SetCompare(CompareFn compare) {
     compare_ = compare;
+    IndexBy(nullptr);  // the keys may no longer follow the compare
     return 0;
 }
 
 void* OrderedListBase::GetAt(int32_t index) {
     if (index < 0 || index >= count_) return nullptr;
-    void* element = First();
-    while (position_ - 1 != index) element = Next();
-    return element;
+    ListNode* node = sentinel_.next;
+    int32_t at = 0;
+    if (atNode_ && atIndex_ <= index) {
+        node = atNode_;
+        at = atIndex_;
+    }
+    for (; at < index; ++at) node = node->next;
+    cursor_ = atNode_ = node;
+    position_ = index + 1;
+    atIndex_ = index;
+    return node->element;
+}
+
+void OrderedListBase::IndexBy(KeyFn key) {
+    keyOf_ = key;
+    walks_ = 0;
+    indexed_ = false;
+    index_.clear();
+}
+
+void OrderedListBase::IndexBuild() {
+    indexed_ = true;
+    index_.reserve(static_cast<size_t>(count_));
+    for (ListNode* node = sentinel_.next; node != &sentinel_; node = node->next) IndexAdd(node);
+}
+
+void OrderedListBase::IndexAdd(ListNode* node) {
+    if (!indexed_) return;
+    KeySlot& slot = index_[keyOf_(node->element)];
+    slot.node = ++slot.count == 1 ? node : nullptr;
+}
+
+void OrderedListBase::IndexRemove(ListNode* node) {
+    if (!indexed_) return;
+    auto slot = index_.find(keyOf_(node->element));
+    if (slot == index_.end()) return;
+    if (--slot->second.count == 0) index_.erase(slot);
+    else slot->second.node = nullptr;  // the one left is found by the next walk
 }

@@ -60,6 +60,9 @@ int CompareSfvKeys(const void* a, const void* b);     // leading uint32 keys: 0 
 int CompareTallySize(const void* a, const void* b);   // larger size first
 int CompareTallyUser(const void* a, const void* b);
 int CompareTallyGroup(const void* a, const void* b);
+// Index keys (OrderedListBase::IndexBy) that follow CompareKeys and CompareSfvKeys.
+uint64_t IndexKeyOfDouble(const void* element);
+uint64_t IndexKeyOfSfv(const void* element);
 
 class OrvexLog {
 public:

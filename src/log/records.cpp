@@ -146,6 +146,8 @@ int CompareTallyGroup(const void* a, const void* b) {
     return std::strcmp(static_cast<const RaceTally*>(a)->group, static_cast<const RaceTally*>(b)->group);
 }
 
+uint64_t IndexKeyOfSfv(const void* element) { return *static_cast<const uint32_t*>(element); }
+
 int CompareSfvKeys(const void* a, const void* b) {
     return *static_cast<const uint32_t*>(a) == *static_cast<const uint32_t*>(b) ? 0 : 1;
 }

@@ -42,6 +42,15 @@ int CompareTallyRank(const void* a, const void* b) {
     return x->speed < y->speed ? -1 : (x->speed > y->speed ? 1 : 0);
 }
 
+// FNV-1a of a name: the index key of a tally under CompareTallyUser or CompareTallyGroup.
+uint64_t NameKey(const char* name) {
+    uint64_t hash = 14695981039346656037ull;
+    for (; *name; ++name) hash = (hash ^ static_cast<unsigned char>(*name)) * 1099511628211ull;
+    return hash;
+}
+uint64_t IndexKeyOfUser(const void* tally) { return NameKey(static_cast<const RaceTally*>(tally)->user); }
+uint64_t IndexKeyOfGroup(const void* tally) { return NameKey(static_cast<const RaceTally*>(tally)->group); }
+
 // Adds one counted record to the tally it matches under the list's compare,
 // or starts a new one from a copy of the record.
 void AddToTally(OrderedList* tallies, std::vector<int64_t>& sizes, const UploadRecord& record, double time) {
@@ -91,6 +100,8 @@ void OrvexLog::CalcRaceInfo() {
     fastest = nullptr;
     userTallies = new OrderedList(sizeof(RaceTally), CompareTallyUser);
     groupTallies = new OrderedList(sizeof(RaceTally), CompareTallyGroup);
+    userTallies->IndexBy(IndexKeyOfUser);  // until ranked
+    groupTallies->IndexBy(IndexKeyOfGroup);
     if (!sfvEntries) LoadSfvFile();
 
     std::vector<int64_t> userSizes;

@@ -11,6 +11,7 @@
 #include "race/race.h"
 #include "sfv/sfv.h"
 #include "status/status.h"
+#include "status/up_dir_batch.h"
 #include "util/util.h"
 
 namespace {
@@ -115,16 +116,19 @@ void RecordVerdict(const char* name, const char* user, const char* group, int32_
 void VerifyWaitingFiles() {
     theLog.LoadSfvFile();
     if (!theLog.sfvEntries) return;
+    UpDirBatch upDirs;
     // Index by index: a verdict may search the .sfv list and move its cursor.
     for (int32_t i = 0; i < theLog.sfvEntries->Count(); ++i) {
         const SfvEntry* entry = static_cast<const SfvEntry*>(theLog.sfvEntries->GetAt(i));
         const UploadRecord* record = theLog.FindRecord(entry->name);
         if (!record || record->status != 'N') continue;
         UploadRecord waiting = *record;
-        RecordVerdict(entry->name, waiting.user, waiting.group, waiting.size, waiting.speed,
-                      ListedFileIsGood(*entry));
-        UpdateUpDir(waiting.user, waiting.group);
+        bool good = ListedFileIsGood(*entry);
+        if (!good) upDirs.BeforeFiguresChange(waiting.user, waiting.group);  // BAD 2 takes the record
+        RecordVerdict(entry->name, waiting.user, waiting.group, waiting.size, waiting.speed, good);
+        upDirs.Due(waiting.user, waiting.group);
     }
+    upDirs.Flush();
 }
 
 void CompleteRelease() {

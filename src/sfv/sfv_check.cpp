@@ -8,6 +8,7 @@
 #include "main/run_state.h"
 #include "sfv/sfv.h"
 #include "status/status.h"
+#include "status/up_dir_batch.h"
 #include "util/util.h"
 
 namespace {
@@ -64,6 +65,7 @@ int32_t OrvexLog::VerifyUploadedFiles() {
     sfvGood = 0;
     if (!sfvEntries) return sfvGood;
 
+    UpDirBatch upDirs;
     // Index by index: the feed's account of a verdict moves the list's cursor.
     for (int32_t i = 0; i < sfvEntries->Count(); ++i) {
         SfvEntry* entry = static_cast<SfvEntry*>(sfvEntries->GetAt(i));
@@ -79,12 +81,14 @@ int32_t OrvexLog::VerifyUploadedFiles() {
         } else {
             char path[kJoinedPath];
             std::snprintf(path, sizeof path, "%s%s", ReleaseDir, entry->name);
+            upDirs.BeforeFiguresChange(uploader.user, uploader.group);
             ApplyBadAction(path);
             // BAD 2 took the file and its record: the uploader's figures shrink.
-            if (!FindRecord(entry->name)) UpdateUpDir(uploader.user, uploader.group);
+            if (!FindRecord(entry->name)) upDirs.Due(uploader.user, uploader.group);
         }
         FeedVerdict(before, entry->name, uploader.user, uploader.group, uploader.size, uploader.speed, good);
     }
+    upDirs.Flush();
     return sfvGood;
 }
 

@@ -105,6 +105,7 @@ void OrvexLog::LoadSfvFile() {
     if (sfvEntries) return;
     sfvEntries = new (std::nothrow) OrderedList(sizeof(SfvEntry), CompareSfvKeys);
     if (!sfvEntries) return;
+    sfvEntries->IndexBy(IndexKeyOfSfv);
 
     char name[kMaxPath];
     if (!FindSfvName(ReleaseDir, name)) {
@@ -119,6 +120,7 @@ bool OrvexLog::LoadAclFile(const char* directory) {
     if (aclEntries) return true;
     aclEntries = new (std::nothrow) OrderedList(sizeof(AclEntry), CompareKeys);
     if (!aclEntries) return false;
+    aclEntries->IndexBy(IndexKeyOfDouble);
 
     char path[kMaxPath + 32];
     std::snprintf(path, sizeof path, "%s%s", directory, kAclFileName);
