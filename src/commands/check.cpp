@@ -1,24 +1,27 @@
-// crevik check <dir or .sfv file>...: verifies the files a .sfv lists against
+// crevik check [--jobs N] <dir or .sfv file>...: verifies the files a .sfv lists against
 // the files beside it. Reads only: no log, no marker, no status entry.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "commands/command_support.h"
 #include "commands/commands.h"
 #include "log/ordered_list.h"
 #include "release/release.h"
+#include "sfv/crc_ahead.h"
 #include "sfv/sfv.h"
 #include "util/util.h"
 
 namespace {
 
 // By the listed name, in the release directory that is the working directory.
-FileVerdict VerdictOf(const SfvEntry& entry, uint64_t* bytes) {
+FileVerdict VerdictOf(const SfvEntry& entry, uint64_t* bytes, CrcAhead* ahead) {
     PlatFileInfo info;
     *bytes = PlatStatFile(entry.name, &info) ? info.bytes : 0;
     if (!PlatPathExists(entry.name)) return FileVerdict::Missing;
-    return ListedFileIsGood(entry) ? FileVerdict::Ok : FileVerdict::Bad;
+    return ListedFileIsGood(entry, ahead) ? FileVerdict::Ok : FileVerdict::Bad;
 }
 
 // The .sfv and the directory of its files named by one argument; false (with
@@ -48,20 +51,24 @@ bool LocateSfv(const char* arg, char dir[kMaxPath], char sfvPath[kMaxPath]) {
 
 // Lists the verdicts of one release whose .sfv entries are read; the
 // working directory is the release's meanwhile.
-ReleaseTally CheckListed(OrderedList* entries) {
+ReleaseTally CheckListed(OrderedList* entries, int jobs) {
     ReleaseTally tally = {};
+    // Nothing changes a file meanwhile: every listed one may be read ahead.
+    std::vector<std::string> names;
+    for (void* e = entries->First(); e; e = entries->Next()) names.push_back(static_cast<const SfvEntry*>(e)->name);
+    CrcAhead ahead(std::move(names), jobs);
     ProgressBegin(entries->Count());
     for (void* e = entries->First(); e; e = entries->Next()) {
         const SfvEntry& entry = *static_cast<const SfvEntry*>(e);
         uint64_t bytes = 0;
-        ReportVerdict(VerdictOf(entry, &bytes), entry.name, &tally);
+        ReportVerdict(VerdictOf(entry, &bytes, &ahead), entry.name, &tally);
         ProgressStep(bytes);
     }
     ProgressEnd();
     return tally;
 }
 
-int CheckOne(const char* arg) {
+int CheckOne(const char* arg, int jobs) {
     char dir[kMaxPath], sfvPath[kMaxPath], full[kMaxPath], before[kMaxPath];
     if (!LocateSfv(arg, dir, sfvPath)) return kExitTrouble;
     OrderedList entries(sizeof(SfvEntry), CompareSfvKeys);
@@ -70,7 +77,7 @@ int CheckOne(const char* arg) {
     if (!PlatFullDirPath(*dir ? dir : ".", full) || !PlatCurrentDir(before) || !PlatChangeDir(full))
         return Trouble(arg, std::strerror(errno));
 
-    ReleaseTally tally = CheckListed(&entries);
+    ReleaseTally tally = CheckListed(&entries, jobs);
     PlatChangeDir(before);
     char prefix[kMaxPath], label[kMaxPath];
     if (!DirPrefix(full, prefix)) return kExitTrouble;
@@ -82,11 +89,15 @@ int CheckOne(const char* arg) {
 }  // namespace
 
 int RunCheck(int argc, const char* const* argv) {
+    const char* usage = "crevik check [--jobs N] <dir or .sfv file>...";
     bool none;
-    if (!TakeCommandWords(&argc, &argv, nullptr, &none, "crevik check <dir or .sfv file>...")) return kExitTrouble;
+    int jobs;
+    std::vector<const char*> words;
+    if (!TakeJobsOption(&argc, &argv, &words, &jobs, usage) || !TakeCommandWords(&argc, &argv, nullptr, &none, usage))
+        return kExitTrouble;
     int status = kExitOk;
     for (int i = 0; i < argc; ++i) {
-        int one = CheckOne(argv[i]);
+        int one = CheckOne(argv[i], jobs);
         if (one > status) status = one;
     }
     return status;

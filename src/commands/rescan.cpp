@@ -1,4 +1,4 @@
-// crevik rescan [-r] <dir>...: rebuilds a release's log and status entries
+// crevik rescan [-r] [--jobs N] <dir>...: rebuilds a release's log and status entries
 // from what is on disk, as if every event had arrived, under the release's
 // run lock. Every rule comes from the release module: what is good, where a
 // verdict lands, how the status entries follow the log.
@@ -15,6 +15,7 @@
 #include "log/orvex_log.h"
 #include "main/run_state.h"
 #include "release/release.h"
+#include "sfv/crc_ahead.h"
 #include "sfv/sfv.h"
 #include "status/status.h"
 #include "util/util.h"
@@ -23,8 +24,8 @@ namespace {
 
 // A listed file that is on disk gets its verdict again; an existing record
 // keeps its uploader and figures, a new one is the unknown uploader's.
-FileVerdict VerifyPresent(const SfvEntry& entry, uint64_t bytes) {
-    bool good = ListedFileIsGood(entry);
+FileVerdict VerifyPresent(const SfvEntry& entry, uint64_t bytes, CrcAhead* ahead) {
+    bool good = ListedFileIsGood(entry, ahead);
     UploadRecord record = {};
     if (const UploadRecord* existing = theLog.FindRecord(entry.name)) {
         record = *existing;
@@ -68,7 +69,7 @@ void SettleUpDirs() {
 }
 
 // The release entered: verdicts, records, then the status entries.
-int RescanEntered() {
+int RescanEntered(int jobs) {
     if (!theLog.ReadLogFile(UploadLogPath)) return Trouble(UploadLogPath, "cannot read the upload log");
     if (!ReleaseHasSfv()) return Trouble(ReleaseDir, "no .sfv");
     bool wasComplete = IsComplete(CountRelease());
@@ -78,6 +79,9 @@ int RescanEntered() {
     ReleaseTally tally = {};
     std::vector<uint32_t> keys;
     AddPresentKeys(&keys);
+    std::vector<std::string> names;
+    for (const void* e = listed->First(); e; e = listed->Next()) names.push_back(static_cast<const SfvEntry*>(e)->name);
+    CrcAhead ahead(SafeToReadAhead(names), jobs);
     ProgressBegin(listed->Count());
     // Index by index: a verdict may search the .sfv list and move its cursor.
     for (int32_t i = 0; i < listed->Count(); ++i) {
@@ -90,7 +94,7 @@ int RescanEntered() {
         if (present && PlatOpenForWriting(entry.name))
             present = false;
         else if (present)
-            verdict = VerifyPresent(entry, info.bytes);
+            verdict = VerifyPresent(entry, info.bytes, &ahead);
         else if (IsSetAside(entry))
             verdict = FileVerdict::Bad;
         if (verdict == FileVerdict::Bad) keys.push_back(entry.key);  // set aside now or before
@@ -110,9 +114,9 @@ int RescanEntered() {
     return TallyStatus(tally);
 }
 
-int RescanRelease(const char* dir) {
+int RescanRelease(const char* dir, int jobs) {
     if (!EnterRelease(dir)) return Trouble(dir, std::strerror(errno));
-    int status = RescanEntered();
+    int status = RescanEntered(jobs);
     LeaveRelease();
     return status;
 }
@@ -141,7 +145,7 @@ void FindReleases(const char* dir, std::vector<std::string>* releases) {
     }
 }
 
-int RescanTree(const char* arg) {
+int RescanTree(const char* arg, int jobs) {
     char full[kMaxPath], prefix[kMaxPath];
     if (!PlatFullDirPath(arg, full)) return Trouble(arg, "no such directory");
     if (!DirPrefix(full, prefix)) return kExitTrouble;
@@ -149,17 +153,21 @@ int RescanTree(const char* arg) {
     FindReleases(prefix, &releases);
     if (releases.empty()) return Trouble(arg, "no .sfv below");
     int status = kExitOk;
-    for (const std::string& release : releases) status = std::max(status, RescanRelease(release.c_str()));
+    for (const std::string& release : releases) status = std::max(status, RescanRelease(release.c_str(), jobs));
     return status;
 }
 
 }  // namespace
 
 int RunRescan(int argc, const char* const* argv) {
+    const char* usage = "crevik rescan [-r] [--jobs N] <dir>...";
     bool recursive;
-    if (!TakeCommandWords(&argc, &argv, "-r", &recursive, "crevik rescan [-r] <dir>...")) return kExitTrouble;
+    int jobs;
+    std::vector<const char*> words;
+    if (!TakeJobsOption(&argc, &argv, &words, &jobs, usage) || !TakeCommandWords(&argc, &argv, "-r", &recursive, usage))
+        return kExitTrouble;
     int status = kExitOk;
     for (int i = 0; i < argc; ++i)
-        status = std::max(status, recursive ? RescanTree(argv[i]) : RescanRelease(argv[i]));
+        status = std::max(status, recursive ? RescanTree(argv[i], jobs) : RescanRelease(argv[i], jobs));
     return status;
 }

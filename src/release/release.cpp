@@ -9,6 +9,7 @@
 #include "feed/feed.h"
 #include "main/run_state.h"
 #include "race/race.h"
+#include "sfv/crc_ahead.h"
 #include "sfv/sfv.h"
 #include "status/status.h"
 #include "status/up_dir_batch.h"
@@ -117,13 +118,14 @@ void VerifyWaitingFiles() {
     theLog.LoadSfvFile();
     if (!theLog.sfvEntries) return;
     UpDirBatch upDirs;
+    CrcAhead ahead(ListedToVerify(true), DefaultJobs());
     // Index by index: a verdict may search the .sfv list and move its cursor.
     for (int32_t i = 0; i < theLog.sfvEntries->Count(); ++i) {
         const SfvEntry* entry = static_cast<const SfvEntry*>(theLog.sfvEntries->GetAt(i));
         const UploadRecord* record = theLog.FindRecord(entry->name);
         if (!record || record->status != 'N') continue;
         UploadRecord waiting = *record;
-        bool good = ListedFileIsGood(*entry);
+        bool good = ListedFileIsGood(*entry, &ahead);
         if (!good) upDirs.BeforeFiguresChange(waiting.user, waiting.group);  // BAD 2 takes the record
         RecordVerdict(entry->name, waiting.user, waiting.group, waiting.size, waiting.speed, good);
         upDirs.Due(waiting.user, waiting.group);

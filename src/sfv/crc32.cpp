@@ -144,13 +144,19 @@ uint32_t Crc32UpdateTable(uint32_t previous, const void* buf, size_t len) {
 }
 
 uint32_t FileCrc32(const char* path) {
+    bool opened;
+    return FileCrc32Through(path, gFileBlock, sizeof gFileBlock, &opened);
+}
+
+uint32_t FileCrc32Through(const char* path, unsigned char* block, size_t blockSize, bool* opened) {
     uint32_t crc = Crc32Update(0, nullptr, 0);
     PlatFile* file = PlatOpenSequential(path);
+    *opened = file != nullptr;
     if (!file) return 0;
     for (;;) {
-        long got = PlatRead(file, gFileBlock, sizeof gFileBlock);
+        long got = PlatRead(file, block, blockSize);
         if (got <= 0) break;
-        crc = Crc32Update(crc, gFileBlock, static_cast<size_t>(got));
+        crc = Crc32Update(crc, block, static_cast<size_t>(got));
     }
     PlatClose(file);
     return crc;

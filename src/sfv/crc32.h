@@ -23,6 +23,9 @@ uint32_t Crc32Update(uint32_t previous, const void* buf, size_t len);
 // locked by a writer). A read that fails part-way returns the CRC of the
 // bytes before it. Not reentrant: every call shares one block buffer.
 uint32_t FileCrc32(const char* path);
+// The same through the caller's block buffer, for threads reading at once;
+// *opened tells whether the file opened at all.
+uint32_t FileCrc32Through(const char* path, unsigned char* block, size_t blockSize, bool* opened);
 
 // Bytes FileCrc32 asks for per read; 1 MiB reads from the page cache measured
 // faster than 256 or 512 KiB ones.

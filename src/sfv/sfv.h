@@ -3,6 +3,9 @@
 #ifndef CREVIK_SFV_H
 #define CREVIK_SFV_H
 
+#include <string>
+#include <vector>
+
 #include "log/orvex_log.h"
 #include "sfv/crc32.h"
 
@@ -18,9 +21,17 @@ bool FindSfvName(const char* dir, char name[kMaxPath]);
 // file order. False when the path is no readable file.
 bool ReadSfvEntries(const char* path, OrderedList* entries);
 
+class CrcAhead;
+
 // A file the .sfv lists is good: present in the release directory (the
-// working directory) as a regular file, with the CRC the .sfv gives.
-bool ListedFileIsGood(const SfvEntry& entry);
+// working directory) as a regular file, with the CRC the .sfv gives. A pass
+// over many files hands in the CRCs its threads read ahead.
+bool ListedFileIsGood(const SfvEntry& entry, CrcAhead* ahead = nullptr);
+
+// Names of theLog's listed files that a CRC pass opens, for its threads to
+// read ahead: those with a record (only 'N' ones when `waitingOnly`), less
+// what SafeToReadAhead keeps out.
+std::vector<std::string> ListedToVerify(bool waitingOnly);
 
 // GENERAL/BAD's treatment of a file that failed its check: 1 sets it aside as
 // "NAME.bad" (an older one gives way), 2 deletes it, its ".bad" copy and its

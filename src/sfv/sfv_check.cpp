@@ -6,6 +6,7 @@
 #include "config/diag_log.h"
 #include "feed/feed.h"
 #include "main/run_state.h"
+#include "sfv/crc_ahead.h"
 #include "sfv/sfv.h"
 #include "status/status.h"
 #include "status/up_dir_batch.h"
@@ -33,6 +34,19 @@ bool AclSaysGood(OrderedList* aclEntries, uint32_t key) {
 }
 
 }  // namespace
+
+std::vector<std::string> ListedToVerify(bool waitingOnly) {
+    std::vector<std::string> names;
+    if (!theLog.sfvEntries) return names;
+    for (const void* e = theLog.sfvEntries->First(); e; e = theLog.sfvEntries->Next())
+        names.push_back(static_cast<const SfvEntry*>(e)->name);
+    std::vector<std::string> verified;
+    for (const std::string& name : SafeToReadAhead(names)) {
+        const UploadRecord* record = theLog.FindRecord(name.c_str());
+        if (record && (!waitingOnly || record->status == 'N')) verified.push_back(name);
+    }
+    return verified;
+}
 
 int32_t OrvexLog::ScanSfvStatus() {
     if (sfvCount >= 0) return sfvCount;
@@ -66,6 +80,7 @@ int32_t OrvexLog::VerifyUploadedFiles() {
     if (!sfvEntries) return sfvGood;
 
     UpDirBatch upDirs;
+    CrcAhead ahead(ListedToVerify(false), DefaultJobs());
     // Index by index: the feed's account of a verdict moves the list's cursor.
     for (int32_t i = 0; i < sfvEntries->Count(); ++i) {
         SfvEntry* entry = static_cast<SfvEntry*>(sfvEntries->GetAt(i));
@@ -74,7 +89,7 @@ int32_t OrvexLog::VerifyUploadedFiles() {
         UploadRecord uploader = *record;  // BAD 2 takes the record away
         FeedStanding before = FeedTakeStanding();
 
-        bool good = ListedFileIsGood(*entry);
+        bool good = ListedFileIsGood(*entry, &ahead);
         if (good) {
             entry->good = 1;
             ++sfvGood;
@@ -105,10 +120,12 @@ void OrvexLog::MakeMissingFiles() {
     }
 }
 
-bool ListedFileIsGood(const SfvEntry& entry) {
+bool ListedFileIsGood(const SfvEntry& entry, CrcAhead* ahead) {
     PlatFileInfo info;
     if (!PlatStatFile(entry.name, &info)) return false;
-    return static_cast<double>(FileCrc32(entry.name)) == entry.crc;
+    uint32_t crc;
+    if (!ahead || !ahead->Take(entry.name, &crc)) crc = FileCrc32(entry.name);
+    return static_cast<double>(crc) == entry.crc;
 }
 
 void ApplyBadAction(const char* path) {
