@@ -1,11 +1,13 @@
 #include "sfv/crc_ahead.h"
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
+#include <new>
+#include <system_error>
 #include <thread>
 #include <unordered_map>
-#include <unordered_set>
 
 #include "sfv/crc32.h"
 #include "sfv/sfv.h"
@@ -61,11 +63,12 @@ struct CrcAhead::Shared {
     std::condition_variable doneOne;
     std::vector<std::thread> threads;
 
+    // Without a buffer every file is left to the pass, as not opened.
     void Work() {
-        std::unique_ptr<unsigned char[]> block(new unsigned char[kCrc32FileBlock]);
+        std::unique_ptr<unsigned char[]> block(new (std::nothrow) unsigned char[kCrc32FileBlock]);
         for (size_t i; !stop && (i = next++) < names.size();) {
-            bool opened;
-            uint32_t crc = FileCrc32Through(names[i].c_str(), block.get(), kCrc32FileBlock, &opened);
+            bool opened = false;
+            uint32_t crc = block ? FileCrc32Through(names[i].c_str(), block.get(), kCrc32FileBlock, &opened) : 0;
             {
                 std::lock_guard<std::mutex> hold(lock);
                 results[i] = Result{true, opened, crc};
@@ -82,7 +85,13 @@ CrcAhead::CrcAhead(std::vector<std::string> names, int jobs) : shared_(std::make
     s.results.assign(s.names.size(), Shared::Result{false, false, 0});
     for (size_t i = 0; i < s.names.size(); ++i) s.indexOf.emplace(s.names[i], i);
     size_t threads = std::min(static_cast<size_t>(jobs), s.names.size());
-    for (size_t t = 0; t < threads; ++t) s.threads.emplace_back([&s] { s.Work(); });
+    // A system that refuses a thread (a limit reached) leaves fewer, or none:
+    // then the pass reads every file at its turn.
+    try {
+        for (size_t t = 0; t < threads; ++t) s.threads.emplace_back([&s] { s.Work(); });
+    } catch (const std::system_error&) {
+    }
+    if (s.threads.empty()) s.indexOf.clear();
 }
 
 CrcAhead::~CrcAhead() {
