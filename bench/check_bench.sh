@@ -38,7 +38,7 @@ for k in cat cksfv one all; do declare "${k}_s=$(printf '%s' "${runs[$k]}" | bes
 
 rescan_pair() {  # jobs words...: a rescan without a log, then again on its result
   rm -f .upChk.log bench.r*-missing
-  printf '%s / %s' "$(seconds "$crevik" rescan "$@" .)" "$(seconds "$crevik" rescan "$@" .)"
+  printf '%.3f / %.3f' "$(seconds "$crevik" rescan "$@" .)" "$(seconds "$crevik" rescan "$@" .)"
 }
 rescan_one=$(rescan_pair --jobs 1)
 rescan_all=$(rescan_pair)
