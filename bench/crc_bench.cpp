@@ -20,6 +20,7 @@
 #include "platform/platform.h"
 #include "sfv/crc32.h"
 #include "sfv/crc_ahead.h"
+#include "sfv/file_crc.h"
 
 namespace fs = std::filesystem;
 

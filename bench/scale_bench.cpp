@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "log/orvex_log.h"
+#include "log/upload_log.h"
 #include "sfv/crc32.h"
 
 extern char** environ;

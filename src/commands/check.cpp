@@ -8,8 +8,7 @@
 
 #include "commands/command_support.h"
 #include "commands/commands.h"
-#include "log/ordered_list.h"
-#include "release/release.h"
+#include "util/ordered_list.h"
 #include "sfv/crc_ahead.h"
 #include "sfv/sfv.h"
 #include "util/util.h"
@@ -57,18 +56,19 @@ ReleaseTally CheckListed(OrderedList* entries, int jobs) {
     std::vector<std::string> names;
     for (void* e = entries->First(); e; e = entries->Next()) names.push_back(static_cast<const SfvEntry*>(e)->name);
     CrcAhead ahead(std::move(names), jobs);
-    ProgressBegin(entries->Count());
+    Progress progress;
+    ProgressBegin(&progress, entries->Count());
     for (void* e = entries->First(); e; e = entries->Next()) {
         const SfvEntry& entry = *static_cast<const SfvEntry*>(e);
         uint64_t bytes = 0;
-        ReportVerdict(VerdictOf(entry, &bytes, &ahead), entry.name, &tally);
-        ProgressStep(bytes);
+        ReportVerdict(&progress, VerdictOf(entry, &bytes, &ahead), entry.name, &tally);
+        ProgressStep(&progress, bytes);
     }
-    ProgressEnd();
+    ProgressEnd(&progress);
     return tally;
 }
 
-int CheckOne(const char* arg, int jobs) {
+int CheckOne(const Settings& settings, const char* arg, int jobs) {
     char dir[kMaxPath], sfvPath[kMaxPath], full[kMaxPath], before[kMaxPath];
     if (!LocateSfv(arg, dir, sfvPath)) return kExitTrouble;
     OrderedList entries(sizeof(SfvEntry), CompareSfvKeys);
@@ -81,14 +81,14 @@ int CheckOne(const char* arg, int jobs) {
     PlatChangeDir(before);
     char prefix[kMaxPath], label[kMaxPath];
     if (!DirPrefix(full, prefix)) return kExitTrouble;
-    ReleaseLabel(prefix, label);
+    ReleaseLabel(settings, prefix, label);
     ReportSummary(label, tally);
     return TallyStatus(tally);
 }
 
 }  // namespace
 
-int RunCheck(int argc, const char* const* argv) {
+int RunCheck(const Settings& settings, int argc, const char* const* argv) {
     const char* usage = "crevik check [--jobs N] <dir or .sfv file>...";
     bool none;
     int jobs;
@@ -97,7 +97,7 @@ int RunCheck(int argc, const char* const* argv) {
         return kExitTrouble;
     int status = kExitOk;
     for (int i = 0; i < argc; ++i) {
-        int one = CheckOne(argv[i], jobs);
+        int one = CheckOne(settings, argv[i], jobs);
         if (one > status) status = one;
     }
     return status;

@@ -1,15 +1,12 @@
-#include <algorithm>
+// The upload log on disk: read once, saved whole through a temporary file.
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <string>
 
 #include "config/diag_log.h"
-#include "log/orvex_log.h"
+#include "log/upload_log.h"
 #include "util/util.h"
-
-OrvexLog theLog;
 
 namespace {
 
@@ -79,31 +76,6 @@ bool ParsePlainRecord(const char* p, const char* end, UploadRecord* record) {
     return true;
 }
 
-// Reads the log in pieces as fgets with a buffer of kLogLineRead would: up to
-// and including a newline, at most kLogLineRead - 1 characters.
-void ReadRecords(FILE* file, OrderedList* records) {
-    std::string text;
-    char block[65536];
-    size_t got;
-    while ((got = std::fread(block, 1, sizeof block, file)) > 0) text.append(block, got);
-    UploadRecord record;
-    for (size_t at = 0; at < text.size();) {
-        size_t cut = std::min(text.size(), at + kLogLineRead - 1);
-        const char* start = text.data() + at;
-        const char* newline = static_cast<const char*>(std::memchr(start, '\n', cut - at));
-        const char* end = newline ? newline + 1 : text.data() + cut;
-        at = static_cast<size_t>(end - text.data());
-        bool plain = !std::memchr(start, '\0', static_cast<size_t>(end - start)) && ParsePlainRecord(start, end, &record);
-        if (!plain) {
-            char line[kLogLineRead];
-            std::memcpy(line, start, static_cast<size_t>(end - start));
-            line[end - start] = '\0';
-            if (!ParseRecord(line, &record)) continue;
-        }
-        records->Append(&record);
-    }
-}
-
 char* PutDecimal(char* out, uint64_t value) {
     char digits[20];
     int n = 0;
@@ -167,30 +139,13 @@ struct BlockWriter {
 
 }  // namespace
 
-OrvexLog::OrvexLog()
-    : modified(false), records(nullptr), userTallies(nullptr), groupTallies(nullptr), aclEntries(nullptr),
-      sfvEntries(nullptr), sfvUploaded(0), sfvCount(-1), sfvGood(0), raceFiles(0), raceTotalSize(0),
-      raceAvgSpeed(0), fastest(nullptr) {
+UploadLog::UploadLog(const Settings& settings_) : settings(settings_), modified(false), records(nullptr) {
     logPath[0] = '\0';
 }
 
-OrvexLog::~OrvexLog() { Reset(); }
+UploadLog::~UploadLog() { delete records; }
 
-void OrvexLog::Reset() {
-    delete records;
-    delete userTallies;
-    delete groupTallies;
-    delete aclEntries;
-    delete sfvEntries;
-    records = userTallies = groupTallies = aclEntries = sfvEntries = nullptr;
-    modified = false;
-    logPath[0] = '\0';
-    sfvUploaded = sfvGood = raceFiles = raceTotalSize = raceAvgSpeed = 0;
-    sfvCount = -1;
-    fastest = nullptr;
-}
-
-bool OrvexLog::ReadLogFile(const char* path) {
+bool UploadLog::ReadLogFile(const char* path) {
     if (records) return true;
     CopyText(logPath, path);
     records = new OrderedList(sizeof(UploadRecord), CompareKeys);
@@ -199,20 +154,24 @@ bool OrvexLog::ReadLogFile(const char* path) {
     // Only a path with no entry at all is an empty log: one that exists but
     // cannot be read must not be replaced by this run's records.
     if (!PlatPathExists(path)) return true;
-    FILE* file = OpenFileForRead(path);
-    if (!file) {
-        WriteDiagLog(theConfig, "OrvexLog::ReadLogFile() fopen failed - %s", std::strerror(errno));
+    LineReader file;
+    if (!OpenLines(&file, path)) {
+        WriteDiagLog(settings, "OrvexLog::ReadLogFile() fopen failed - %s", std::strerror(errno));
         delete records;
         records = nullptr;
         return false;
     }
-    ReadRecords(file, records);
-    std::fclose(file);
+    char line[kLogLineRead];
+    UploadRecord record;
+    while (ReadLine(&file, line, sizeof line))
+        if (ParsePlainRecord(line, line + std::strlen(line), &record) || ParseRecord(line, &record))
+            records->Append(&record);
+    CloseLines(&file);
     modified = false;
     return true;
 }
 
-bool OrvexLog::WriteLogFile() {
+bool UploadLog::WriteLogFile() {
     if (!records) return false;
     bool existed = PlatPathExists(logPath);
     if (existed) PlatSetHidden(logPath, false);
@@ -225,7 +184,7 @@ bool OrvexLog::WriteLogFile() {
     // run killed mid-save or a full disk never costs the release its log.
     char tempPath[kMaxPath + 8];
     std::snprintf(tempPath, sizeof tempPath, "%s%s", logPath, kLogTempSuffix);
-    static BlockWriter writer;
+    BlockWriter writer;
     writer.file = PlatCreateTruncate(tempPath);
     writer.ok = writer.file != nullptr;
     writer.used = 0;
@@ -240,7 +199,7 @@ bool OrvexLog::WriteLogFile() {
 
     if (error) {
         if (writer.file) PlatDeleteFile(tempPath);
-        WriteDiagLog(theConfig, "OrvexLog::WriteLogFile() fopen failed - %s", std::strerror(error));
+        WriteDiagLog(settings, "OrvexLog::WriteLogFile() fopen failed - %s", std::strerror(error));
         if (existed) PlatSetHidden(logPath, true);
         return false;
     }

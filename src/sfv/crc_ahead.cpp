@@ -9,7 +9,7 @@
 #include <thread>
 #include <unordered_map>
 
-#include "sfv/crc32.h"
+#include "sfv/file_crc.h"
 #include "sfv/sfv.h"
 
 namespace {

@@ -1,12 +1,10 @@
-// Reading the release's .sfv and the FTP server's ACL file into theLog's
-// lists.
+// Reading the release's .sfv and the FTP server's ACL file into lists.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <new>
 
 #include "config/diag_log.h"
-#include "main/run_state.h"
 #include "sfv/sfv.h"
 #include "util/util.h"
 
@@ -78,6 +76,12 @@ bool ParseAclLine(char* line, AclEntry* entry) {
 
 }  // namespace
 
+bool IsSfvName(const char* name) {
+    char ext[kMaxPath];
+    GetExtPart(name, ext);
+    return EqualNoCase(ext, ".sfv");
+}
+
 bool FindSfvName(const char* dir, char name[kMaxPath]) {
     char pattern[kMaxPath + 8];
     std::snprintf(pattern, sizeof pattern, "%s*.sfv", dir);
@@ -91,52 +95,60 @@ bool FindSfvName(const char* dir, char name[kMaxPath]) {
 
 bool ReadSfvEntries(const char* path, OrderedList* entries) {
     // A directory, or anything else that is no readable file, gives nothing.
-    FILE* file = OpenFileForRead(path);
-    if (!file) return false;
+    LineReader file;
+    if (!OpenLines(&file, path)) return false;
     char line[kSfvLineRead];
     SfvEntry entry;
-    while (std::fgets(line, sizeof line, file))
+    while (ReadLine(&file, line, sizeof line))
         if (ParseSfvLine(line, &entry)) entries->Append(&entry);
-    std::fclose(file);
+    CloseLines(&file);
     return true;
 }
 
-void OrvexLog::LoadSfvFile() {
-    if (sfvEntries) return;
-    sfvEntries = new (std::nothrow) OrderedList(sizeof(SfvEntry), CompareSfvKeys);
-    if (!sfvEntries) return;
-    sfvEntries->IndexBy(IndexKeyOfSfv);
+SfvList::SfvList(const Settings& settings_)
+    : settings(settings_), entries(nullptr), acl(nullptr), count(-1), good(0), uploaded(0) {}
+
+SfvList::~SfvList() {
+    delete entries;
+    delete acl;
+}
+
+void SfvList::LoadSfvFile(const char* dir) {
+    if (entries) return;
+    entries = new (std::nothrow) OrderedList(sizeof(SfvEntry), CompareSfvKeys);
+    if (!entries) return;
+    entries->IndexBy(IndexKeyOfSfv);
 
     char name[kMaxPath];
-    if (!FindSfvName(ReleaseDir, name)) {
-        WriteDiagLog(theConfig, "OrvexLog::LoadSfvFile() sfv file is not exist (pattern = %s*.sfv)", ReleaseDir);
+    if (!FindSfvName(dir, name)) {
+        WriteDiagLog(settings, "OrvexLog::LoadSfvFile() sfv file is not exist (pattern = %s*.sfv)", dir);
         return;
     }
     // By its bare name, in the release directory that is the working directory.
-    ReadSfvEntries(name, sfvEntries);
+    ReadSfvEntries(name, entries);
 }
 
-bool OrvexLog::LoadAclFile(const char* directory) {
-    if (aclEntries) return true;
-    aclEntries = new (std::nothrow) OrderedList(sizeof(AclEntry), CompareKeys);
-    if (!aclEntries) return false;
-    aclEntries->IndexBy(IndexKeyOfDouble);
+bool SfvList::LoadAclFile(const char* directory) {
+    if (acl) return true;
+    acl = new (std::nothrow) OrderedList(sizeof(AclEntry), CompareKeys);
+    if (!acl) return false;
+    acl->IndexBy(IndexKeyOfDouble);
 
     char path[kMaxPath + 32];
     std::snprintf(path, sizeof path, "%s%s", directory, kAclFileName);
     // No entry of that name: the server keeps no ACL here. An entry that is
     // there but cannot be read as a file (refused, a directory) is reported.
     if (!PlatPathExists(path)) return true;
-    FILE* file = OpenFileForRead(path);
-    if (!file) {
+    LineReader file;
+    if (!OpenLines(&file, path)) {
         int error = errno;
-        WriteDiagLog(theConfig, "OrvexLog::LoadAclFile() fopen failed - %s", std::strerror(error));
+        WriteDiagLog(settings, "OrvexLog::LoadAclFile() fopen failed - %s", std::strerror(error));
         return false;
     }
     char line[kAclLineRead];
     AclEntry entry;
-    while (std::fgets(line, sizeof line, file))
-        if (ParseAclLine(line, &entry)) aclEntries->Append(&entry);
-    std::fclose(file);
+    while (ReadLine(&file, line, sizeof line))
+        if (ParseAclLine(line, &entry)) acl->Append(&entry);
+    CloseLines(&file);
     return true;
 }

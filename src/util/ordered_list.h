@@ -1,9 +1,10 @@
-// The one container of the system: a doubly linked ring of fixed-size element
-// copies around a sentinel, with a built-in cursor that every operation moves
-// and reports through, a replaceable compare callback and an on-demand sort.
-// A list searched once per element of another can be indexed by a key, and
-// GetAt remembers where it was: a release of thousands of files then costs
-// its size, not its square.
+// The container of the upload log, the .sfv and ACL lists and the ini
+// entries: a doubly linked ring of fixed-size element copies around a
+// sentinel, with a built-in cursor that the editing operations move and
+// report through, a compare callback for searches, and Head/End/Peek to read
+// without moving the cursor. A list searched once per element of another can
+// be indexed by a key, and GetAt remembers where it was: a release of
+// thousands of files then costs its size, not its square.
 #ifndef CREVIK_ORDERED_LIST_H
 #define CREVIK_ORDERED_LIST_H
 
@@ -45,12 +46,16 @@ public:
     void* Find(const void* probe);                // first from the head that compares 0
     int RemoveCurrent();                          // 0, or -1 with no element under the cursor
     int ReplaceCurrent(const void* element);      // 0, or -1
-    int Sort();                                   // 0, or -1 without compare or memory
-    int SetCompare(CompareFn compare);
     void* GetAt(int32_t index);                   // 0-based; stepping up from the last index is one step
-    // Find answers from an index on `key` (null: none) instead of a walk, as
-    // the walk would, once a few walks showed that the list is searched more
-    // than a run's one or two times. Sort and SetCompare drop the index.
+
+    // Reading without the cursor: the elements in order, and a search.
+    const ListNode* Head() const { return sentinel_.next; }
+    const ListNode* End() const { return &sentinel_; }
+    const void* Peek(const void* probe) const;    // first from the head that compares 0
+
+    // Find and Peek answer from an index on `key` instead of a walk, as the
+    // walk would, once a few walks showed that the list is searched more than
+    // a run's one or two times.
     void IndexBy(KeyFn key);
 
 protected:
@@ -60,10 +65,10 @@ protected:
         int32_t count;
         ListNode* node;
     };
-    void IndexBuild();
-    void IndexAdd(ListNode* node);
-    void IndexRemove(ListNode* node);
-    void* FindWalk(const void* probe, KeySlot* slot);
+    ListNode* Search(const void* probe) const;  // the node Find and Peek answer, or the sentinel
+    void IndexBuild() const;
+    void IndexAdd(ListNode* node) const;
+    void IndexRemove(ListNode* node) const;
 
     CompareFn compare_;
     mutable int32_t position_;  // -1: not known until asked (after an indexed Find)
@@ -72,9 +77,9 @@ protected:
     ListNode* cursor_;
     ListNode sentinel_;
     KeyFn keyOf_ = nullptr;
-    int32_t walks_ = 0;     // Finds that walked while keyed, before the index was built
-    bool indexed_ = false;  // index_ holds every element
-    std::unordered_map<uint64_t, KeySlot> index_;
+    mutable int32_t walks_ = 0;     // searches that walked while keyed, before the index was built
+    mutable bool indexed_ = false;  // index_ holds every element
+    mutable std::unordered_map<uint64_t, KeySlot> index_;
     ListNode* atNode_ = nullptr;  // GetAt's last answer and its index, until the list changes
     int32_t atIndex_ = -1;
 };

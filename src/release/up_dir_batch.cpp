@@ -1,6 +1,6 @@
-#include "status/up_dir_batch.h"
+#include "release/up_dir_batch.h"
 
-#include "status/status.h"
+#include "release/release.h"
 
 namespace {
 
@@ -32,7 +32,7 @@ void UpDirBatch::BeforeFiguresChange(const char* user, const char* group) {
 }
 
 void UpDirBatch::Flush() {
-    for (const Pair& pair : due_) UpdateUpDir(pair.first.c_str(), pair.second.c_str());
+    for (const Pair& pair : due_) ShowUploader(release_, pair.first.c_str(), pair.second.c_str());
     due_.clear();
     byKey_.clear();
     perUser_.clear();

@@ -1,4 +1,4 @@
-#include "log/ordered_list.h"
+#include "util/ordered_list.h"
 
 #include <cstddef>
 #include <cstdlib>
@@ -6,12 +6,14 @@
 #include <new>
 
 namespace {
+
 // A list searched this often will be searched again; a single search walks
 // cheaper than an index is built.
 constexpr int32_t kWalksBeforeIndex = 4;
 // Where an element starts in its link's block: aligned for any type.
 constexpr size_t kElementOffset = (sizeof(ListNode) + alignof(std::max_align_t) - 1) / alignof(std::max_align_t) *
                                   alignof(std::max_align_t);
+
 }  // namespace
 
 OrderedListBase::OrderedListBase(uint32_t elementSize, CompareFn compare)
@@ -98,33 +100,32 @@ int OrderedListBase::InsertAfterCurrent(const void* element) {
 
 void* OrderedListBase::Find(const void* probe) {
     if (!compare_) return nullptr;
-    if (!keyOf_) return FindWalk(probe, nullptr);
-    if (!indexed_) {
-        if (walks_ < kWalksBeforeIndex) {
-            ++walks_;
-            return FindWalk(probe, nullptr);
-        }
-        IndexBuild();
-    }
-    auto slot = index_.find(keyOf_(probe));
-    if (slot == index_.end()) {  // where a walk in vain ends
-        Rewind();
-        return nullptr;
-    }
-    ListNode* node = slot->second.node;
-    if (!node || compare_(node->element, probe) != 0) return FindWalk(probe, &slot->second);
-    cursor_ = node;
-    position_ = -1;
+    ListNode* node = Search(probe);
+    cursor_ = node;  // where a walk would stop: on the first match, or past the end
+    position_ = node == &sentinel_ ? 0 : -1;
     return node->element;
 }
 
-void* OrderedListBase::FindWalk(const void* probe, KeySlot* slot) {
-    for (void* element = First(); element; element = Next()) {
-        if (compare_(element, probe) != 0) continue;
-        if (slot && slot->count == 1) slot->node = cursor_;
-        return element;
+const void* OrderedListBase::Peek(const void* probe) const {
+    if (!compare_) return nullptr;
+    return Search(probe)->element;
+}
+
+ListNode* OrderedListBase::Search(const void* probe) const {
+    KeySlot* slot = nullptr;
+    if (keyOf_ && !indexed_ && ++walks_ > kWalksBeforeIndex) IndexBuild();
+    if (indexed_) {
+        auto found = index_.find(keyOf_(probe));
+        if (found == index_.end()) return const_cast<ListNode*>(&sentinel_);
+        slot = &found->second;
+        if (slot->node && compare_(slot->node->element, probe) == 0) return slot->node;
     }
-    return nullptr;
+    for (ListNode* node = sentinel_.next; node != &sentinel_; node = node->next) {
+        if (compare_(node->element, probe) != 0) continue;
+        if (slot && slot->count == 1) slot->node = node;
+        return node;
+    }
+    return const_cast<ListNode*>(&sentinel_);
 }
 
 int OrderedListBase::RemoveCurrent() {
@@ -151,44 +152,6 @@ int OrderedListBase::ReplaceCurrent(const void* element) {
     return InsertAfterCurrent(element);
 }
 
-namespace {
-CompareFn sortCompare;  // qsort's comparator has no context argument
-int CompareEntries(const void* a, const void* b) {
-    return sortCompare((*static_cast<ListNode* const*>(a))->element, (*static_cast<ListNode* const*>(b))->element);
-}
-}  // namespace
-
-int OrderedListBase::Sort() {
-    if (!compare_) return -1;
-    IndexBy(nullptr);
-    if (count_ < 2) return 0;
-    ListNode** nodes = static_cast<ListNode**>(std::malloc(sizeof(ListNode*) * static_cast<size_t>(count_)));
-    if (!nodes) return -1;
-    size_t n = 0;
-    for (ListNode* node = sentinel_.next; node != &sentinel_; node = node->next) nodes[n++] = node;
-    sortCompare = compare_;
-    std::qsort(nodes, n, sizeof(ListNode*), CompareEntries);
-    // Elements stay in their blocks: the links are strung anew in sorted order.
-    ListNode* prev = &sentinel_;
-    for (size_t i = 0; i < n; ++i) {
-        prev->next = nodes[i];
-        nodes[i]->prev = prev;
-        prev = nodes[i];
-    }
-    prev->next = &sentinel_;
-    sentinel_.prev = prev;
-    std::free(nodes);
-    atNode_ = nullptr;
-    First();
-    return 0;
-}
-
-int OrderedListBase::SetCompare(CompareFn compare) {
-    compare_ = compare;
-    IndexBy(nullptr);  // the keys may no longer follow the compare
-    return 0;
-}
-
 void* OrderedListBase::GetAt(int32_t index) {
     if (index < 0 || index >= count_) return nullptr;
     ListNode* node = sentinel_.next;
@@ -211,19 +174,19 @@ void OrderedListBase::IndexBy(KeyFn key) {
     index_.clear();
 }
 
-void OrderedListBase::IndexBuild() {
+void OrderedListBase::IndexBuild() const {
     indexed_ = true;
     index_.reserve(static_cast<size_t>(count_));
     for (ListNode* node = sentinel_.next; node != &sentinel_; node = node->next) IndexAdd(node);
 }
 
-void OrderedListBase::IndexAdd(ListNode* node) {
+void OrderedListBase::IndexAdd(ListNode* node) const {
     if (!indexed_) return;
     KeySlot& slot = index_[keyOf_(node->element)];
     slot.node = ++slot.count == 1 ? node : nullptr;
 }
 
-void OrderedListBase::IndexRemove(ListNode* node) {
+void OrderedListBase::IndexRemove(ListNode* node) const {
     if (!indexed_) return;
     auto slot = index_.find(keyOf_(node->element));
     if (slot == index_.end()) return;

@@ -10,13 +10,15 @@
 #include <string>
 #include <unordered_map>
 
+struct Release;
+
 class UpDirBatch {
 public:
-    UpDirBatch() = default;
+    explicit UpDirBatch(Release& release) : release_(release) {}
     UpDirBatch(const UpDirBatch&) = delete;
     UpDirBatch& operator=(const UpDirBatch&) = delete;
 
-    // Where a pass would call UpdateUpDir(user, group).
+    // Where a pass would call ShowUploader(release, user, group).
     void Due(const char* user, const char* group);
     // Before a change of the log that alters `user`'s figures, when the
     // settling that follows it is for (user, group): directories of the user
@@ -27,6 +29,7 @@ public:
 
 private:
     using Pair = std::pair<std::string, std::string>;
+    Release& release_;
     std::list<Pair> due_;
     std::unordered_map<std::string, std::list<Pair>::iterator> byKey_;  // user '\n' group
     std::unordered_map<std::string, int> perUser_;                     // pairs waiting per user
