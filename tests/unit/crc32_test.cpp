@@ -58,8 +58,9 @@ using FileCrc32Test = ReleaseDirTest;  // files in a scratch working directory
 
 TEST_F(FileCrc32Test, WholeFileEqualsOnePassOverItsBytesAndNoFileGivesZero) {
     // Mapped in place from kCrc32MapFrom, 16 MiB at a time.
-    for (size_t size : {size_t{0}, size_t{4097}, kCrc32FileBlock, 2 * kCrc32FileBlock + 4097,
-                        size_t{kCrc32MapFrom}, (size_t{16} << 20) + kCrc32MapFrom + 4097}) {
+    const size_t mapped = static_cast<size_t>(kCrc32MapFrom);
+    for (size_t size : {size_t{0}, size_t{4097}, kCrc32FileBlock, 2 * kCrc32FileBlock + 4097, mapped,
+                        (size_t{16} << 20) + mapped + 4097}) {
         const std::string bytes = RandomBytes(size, static_cast<unsigned>(size));
         ASSERT_TRUE(WriteFile("f", bytes));
         EXPECT_EQ(FileCrc32("f"), Crc32UpdateTable(0, bytes.data(), bytes.size())) << size;
@@ -80,7 +81,7 @@ TEST_F(FileCrc32Test, WholeFileEqualsOnePassOverItsBytesAndNoFileGivesZero) {
 // Reading the pages of a file cut short meanwhile ends the scan, not the
 // program; the caller still reads the file from its start.
 TEST_F(FileCrc32Test, AFileCutWhileReadInPlaceEndsTheScanNotTheProgram) {
-    ASSERT_TRUE(WriteFile("f", RandomBytes(kCrc32MapFrom, 7)));
+    ASSERT_TRUE(WriteFile("f", RandomBytes(static_cast<size_t>(kCrc32MapFrom), 7)));
     PlatFile* file = PlatOpenSequential("f");
     ASSERT_NE(file, nullptr);
     int calls = 0;
