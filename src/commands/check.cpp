@@ -3,8 +3,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <string>
 #include <vector>
+#include <string>
 
 #include "commands/command_support.h"
 #include "commands/commands.h"
@@ -15,30 +15,43 @@
 
 namespace {
 
-// By the listed name, in the release directory that is the working directory.
-FileVerdict VerdictOf(const SfvEntry& entry, uint64_t* bytes, CrcAhead* ahead) {
+// By the listed name, in the release directory that is the working
+// directory. A file that is there but cannot be read has no verdict: false.
+bool VerdictOf(const SfvEntry& entry, const char* dir, FileVerdict* verdict, uint64_t* bytes, CrcAhead* ahead) {
     PlatFileInfo info;
     *bytes = PlatStatFile(entry.name, &info) ? info.bytes : 0;
-    if (!PlatPathExists(entry.name)) return FileVerdict::Missing;
-    return ListedFileIsGood(entry, ahead) ? FileVerdict::Ok : FileVerdict::Bad;
+    *verdict = FileVerdict::Missing;
+    if (!PlatPathExists(entry.name)) return true;
+    if (CannotRead(dir, entry.name)) return false;
+    *verdict = ListedFileIsGood(entry, ahead) ? FileVerdict::Ok : FileVerdict::Bad;
+    return true;
 }
 
 // The .sfv and the directory of its files named by one argument; false (with
-// the message printed) when the argument names neither.
+// the message printed) when the argument names neither. A file must be a
+// .sfv by its name: anything else read as one gives garbage.
 bool LocateSfv(const char* arg, char dir[kMaxPath], char sfvPath[kMaxPath]) {
-    if (FileExists(arg)) {
+    if (!PlatPathExists(arg)) {
+        Trouble(arg, errno == ENOENT ? "no such file or directory" : std::strerror(errno));
+        return false;
+    }
+    if (!PlatFullDirPath(arg, dir)) {
+        char ext[kMaxPath];
+        GetExtPart(arg, ext);
+        if (!EqualNoCase(ext, ".sfv")) {
+            Trouble(arg, "not a .sfv file");
+            return false;
+        }
         GetDirPart(arg, dir);
         CopyText(sfvPath, kMaxPath, arg);
         return true;
     }
-    if (!PlatPathExists(arg)) {
-        Trouble(arg, "no such file or directory");
-        return false;
-    }
     if (!DirPrefix(arg, dir)) return false;
     char name[kMaxPath];
+    errno = 0;
     if (!FindSfvName(dir, name)) {
-        Trouble(arg, "no .sfv");
+        // A directory that cannot be read is no answer about its .sfv.
+        Trouble(arg, errno && errno != ENOENT ? std::strerror(errno) : "no .sfv");
         return false;
     }
     if (std::snprintf(sfvPath, kMaxPath, "%s%s", dir, name) >= kMaxPath) {
@@ -49,8 +62,9 @@ bool LocateSfv(const char* arg, char dir[kMaxPath], char sfvPath[kMaxPath]) {
 }
 
 // Lists the verdicts of one release whose .sfv entries are read; the
-// working directory is the release's meanwhile.
-ReleaseTally CheckListed(OrderedList* entries, int jobs) {
+// working directory is the release's meanwhile. *unreadable tells whether a
+// file had no verdict.
+ReleaseTally CheckListed(OrderedList* entries, const char* dir, bool* unreadable, int jobs) {
     ReleaseTally tally = {};
     // Nothing changes a file meanwhile: every listed one may be read ahead.
     std::vector<std::string> names;
@@ -61,7 +75,11 @@ ReleaseTally CheckListed(OrderedList* entries, int jobs) {
     for (void* e = entries->First(); e; e = entries->Next()) {
         const SfvEntry& entry = *static_cast<const SfvEntry*>(e);
         uint64_t bytes = 0;
-        ReportVerdict(&progress, VerdictOf(entry, &bytes, &ahead), entry.name, &tally);
+        FileVerdict verdict;
+        if (VerdictOf(entry, dir, &verdict, &bytes, &ahead))
+            ReportVerdict(&progress, verdict, entry.name, &tally);
+        else
+            *unreadable = true;
         ProgressStep(&progress, bytes);
     }
     ProgressEnd(&progress);
@@ -72,25 +90,26 @@ int CheckOne(const Settings& settings, const char* arg, int jobs) {
     char dir[kMaxPath], sfvPath[kMaxPath], full[kMaxPath], before[kMaxPath];
     if (!LocateSfv(arg, dir, sfvPath)) return kExitTrouble;
     OrderedList entries(sizeof(SfvEntry), CompareSfvKeys);
-    if (!ReadSfvEntries(sfvPath, &entries)) return Trouble(sfvPath, "cannot read the .sfv");
+    if (!ReadSfvEntries(sfvPath, &entries, true)) return Trouble(sfvPath, std::strerror(errno));
     if (entries.Count() == 0) return Trouble(sfvPath, "the .sfv lists no file");
     if (!PlatFullDirPath(*dir ? dir : ".", full) || !PlatCurrentDir(before) || !PlatChangeDir(full))
         return Trouble(arg, std::strerror(errno));
 
-    ReleaseTally tally = CheckListed(&entries, jobs);
-    PlatChangeDir(before);
     char prefix[kMaxPath], label[kMaxPath];
     if (!DirPrefix(full, prefix)) return kExitTrouble;
+    bool unreadable = false;
+    ReleaseTally tally = CheckListed(&entries, prefix, &unreadable, jobs);
+    PlatChangeDir(before);
     ReleaseLabel(settings, prefix, label);
     ReportSummary(label, tally);
-    return TallyStatus(tally);
+    return unreadable ? kExitTrouble : TallyStatus(tally);
 }
 
 }  // namespace
 
 int RunCheck(const Settings& settings, int argc, const char* const* argv) {
-    const char* usage = "crevik check [--jobs N] <dir or .sfv file>...";
     bool none;
+    const char* usage = "crevik check [--jobs N] <dir or .sfv file>...";
     int jobs;
     std::vector<const char*> words;
     if (!TakeJobsOption(&argc, &argv, &words, &jobs, usage) || !TakeCommandWords(&argc, &argv, nullptr, &none, usage))

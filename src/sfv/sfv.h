@@ -43,8 +43,10 @@ bool IsSfvName(const char* name);
 bool FindSfvName(const char* dir, char name[kMaxPath]);
 
 // Appends the entries of a .sfv file to `entries` (SfvEntry elements), in
-// file order. False when the path is no readable file.
-bool ReadSfvEntries(const char* path, OrderedList* entries);
+// file order. False (errno set) when the path is no readable file. `strict`
+// takes only lines that hold a name, a blank and a CRC of hexadecimal
+// digits: what an operator is shown; the events read as they always did.
+bool ReadSfvEntries(const char* path, OrderedList* entries, bool strict);
 
 class CrcAhead;
 
