@@ -367,6 +367,8 @@ long PlatRead(PlatFile* file, void* buf, size_t len) {
     return static_cast<long>(got);
 }
 
+bool PlatScanMapped(PlatFile*, uint64_t, PlatScanFn, void*) { return false; }
+
 bool PlatWrite(PlatFile* file, const void* buf, size_t len) {
     if (PlatTakeFault(PlatFault::Write)) return false;
     const char* p = static_cast<const char*>(buf);
