@@ -95,8 +95,16 @@ def killed_holder(root):  # SIGKILL mid-CRC through one mount; the other mount's
     open(rel + '/k.sfv', 'w').write('big.r00 00000000\nsmall.r00 00000000\n')  # the CRC of an empty file is 0
     open(rel + '/small.r00', 'w').close()
     run = subprocess.Popen([root + '/bin1/crevik', 'upload', rel + '/big.r00', 'ann', 'flow'])
-    watch.until(lambda: 'big.r00' in subprocess.run(['ls', '-l', '/proc/%d/fd' % run.pid], capture_output=True, text=True).stdout,
-                'the CRC starts')
+    fds = '/proc/%d/fd/' % run.pid
+
+    def reading():
+        try:
+            return any(os.readlink(fds + fd).endswith('/big.r00') for fd in os.listdir(fds))
+        except OSError:  # a descriptor closed while listed, or the run ended
+            return False
+    while not reading() and run.poll() is None:  # no pause: the whole CRC takes milliseconds
+        pass
+    check(run.poll() is None, 'the run ended before it was seen reading')
     run.kill()
     run.wait()
     started = time.time()
