@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 build=build-win32
-packages=(g++-mingw-w64-i686 wine wine32:i386 googletest cmake make file)
+packages=(g++-mingw-w64-i686 libz-mingw-w64-dev wine wine32:i386 googletest cmake make file)
 
 source scripts/packages.sh
 mapfile -t missing < <(missing_packages "${packages[@]}")

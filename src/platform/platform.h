@@ -104,6 +104,8 @@ struct PlatFileInfo {
 bool PlatStatFile(const char* path, PlatFileInfo* info);
 // Bytes read, 0 at the end, -1 on failure.
 long PlatRead(PlatFile* file, void* buf, size_t len);
+// The next read starts at byte `offset` of a file opened for reading.
+bool PlatSeek(PlatFile* file, uint64_t offset);
 bool PlatWrite(PlatFile* file, const void* buf, size_t len);  // all or failure
 bool PlatClose(PlatFile* file);  // false when buffered data could not be stored
 // Appends `data` to the end of the file, created if missing, in one write

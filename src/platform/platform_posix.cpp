@@ -333,6 +333,14 @@ long PlatRead(PlatFile* file, void* buf, size_t len) {
     }
 }
 
+bool PlatSeek(PlatFile* file, uint64_t offset) {
+    if (offset > static_cast<uint64_t>(INT64_MAX)) {
+        errno = EINVAL;
+        return false;
+    }
+    return lseek(ToFd(file), static_cast<off_t>(offset), SEEK_SET) >= 0;
+}
+
 bool PlatWrite(PlatFile* file, const void* buf, size_t len) {
     if (PlatTakeFault(PlatFault::Write)) return false;
     const char* p = static_cast<const char*>(buf);
