@@ -1,8 +1,11 @@
 // crevik check <dir or .sfv file>...: verifies the files a .sfv lists against
-// the files beside it. Reads only: no log, no marker, no status entry.
+// the files beside it, or tests the zips of a zip release. Reads only: no log,
+// no marker, no status entry, no file_id.diz.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "commands/command_support.h"
 #include "commands/commands.h"
@@ -10,6 +13,7 @@
 #include "release/release.h"
 #include "sfv/sfv.h"
 #include "util/util.h"
+#include "zip/zip_release.h"
 
 namespace {
 
@@ -21,8 +25,9 @@ FileVerdict VerdictOf(const SfvEntry& entry, uint64_t* bytes) {
     return ListedFileIsGood(entry) ? FileVerdict::Ok : FileVerdict::Bad;
 }
 
-// The .sfv and the directory of its files named by one argument; false (with
-// the message printed) when the argument names neither.
+// The .sfv and the directory of its files named by one argument, or "" as
+// the .sfv of a zip release; false (with the message printed) when the
+// argument names neither.
 bool LocateSfv(const char* arg, char dir[kMaxPath], char sfvPath[kMaxPath]) {
     if (FileExists(arg)) {
         GetDirPart(arg, dir);
@@ -35,6 +40,10 @@ bool LocateSfv(const char* arg, char dir[kMaxPath], char sfvPath[kMaxPath]) {
     }
     if (!DirPrefix(arg, dir)) return false;
     char name[kMaxPath];
+    if (HoldsZipRelease(dir)) {
+        *sfvPath = '\0';
+        return true;
+    }
     if (!FindSfvName(dir, name)) {
         Trouble(arg, "no .sfv");
         return false;
@@ -61,16 +70,36 @@ ReleaseTally CheckListed(OrderedList* entries) {
     return tally;
 }
 
+// The zips of a zip release, each tested; the count comes from the release's
+// file_id.diz, or else from the first good zip that holds one.
+ReleaseTally CheckZips() {
+    ReleaseTally tally = {};
+    std::vector<std::string> zips = ZipNamesIn("");
+    int32_t count = ReleaseVolumeCount("");
+    ProgressBegin(static_cast<int32_t>(zips.size()));
+    for (const std::string& name : zips) {
+        ZipReport report = ZipTestFile(name.c_str());
+        PlatFileInfo info;
+        bool good = report.verdict == ZipVerdict::Good;
+        ReportVerdict(good ? FileVerdict::Ok : FileVerdict::Bad, name.c_str(), &tally);
+        if (count == 0 && good && report.hasDiz) count = DizVolumeCount(report.diz.data(), report.diz.size());
+        ProgressStep(PlatStatFile(name.c_str(), &info) ? info.bytes : 0);
+    }
+    ProgressEnd();
+    AddVolumeCount(count, &tally);
+    return tally;
+}
+
 int CheckOne(const char* arg) {
     char dir[kMaxPath], sfvPath[kMaxPath], full[kMaxPath], before[kMaxPath];
     if (!LocateSfv(arg, dir, sfvPath)) return kExitTrouble;
     OrderedList entries(sizeof(SfvEntry), CompareSfvKeys);
-    if (!ReadSfvEntries(sfvPath, &entries)) return Trouble(sfvPath, "cannot read the .sfv");
-    if (entries.Count() == 0) return Trouble(sfvPath, "the .sfv lists no file");
+    if (*sfvPath && !ReadSfvEntries(sfvPath, &entries)) return Trouble(sfvPath, "cannot read the .sfv");
+    if (*sfvPath && entries.Count() == 0) return Trouble(sfvPath, "the .sfv lists no file");
     if (!PlatFullDirPath(*dir ? dir : ".", full) || !PlatCurrentDir(before) || !PlatChangeDir(full))
         return Trouble(arg, std::strerror(errno));
 
-    ReleaseTally tally = CheckListed(&entries);
+    ReleaseTally tally = *sfvPath ? CheckListed(&entries) : CheckZips();
     PlatChangeDir(before);
     char prefix[kMaxPath], label[kMaxPath];
     if (!DirPrefix(full, prefix)) return kExitTrouble;

@@ -99,6 +99,7 @@ int RescanEntered() {
         ProgressStep(present ? info.bytes : 0);
     }
     ProgressEnd();
+    if (theLog.zipRelease) AddVolumeCount(theLog.zipCount, &tally);
     std::sort(keys.begin(), keys.end());
     theLog.KeepRecordsOf(keys.data(), keys.size());
     if (theLog.modified && !theLog.WriteLogFile()) return Trouble(UploadLogPath, "cannot write the upload log");
@@ -119,11 +120,11 @@ int RescanRelease(const char* dir) {
 }
 
 // Every real directory below `dir` (a prefix ending in the separator) that
-// holds a .sfv, in name order; links are not followed, so no loop and no
+// holds a .sfv or is a zip release, in name order; links are not followed, so no loop and no
 // release outside the tree.
 void FindReleases(const char* dir, std::vector<std::string>* releases) {
     char sfv[kMaxPath];
-    if (FindSfvName(dir, sfv)) releases->push_back(dir);
+    if (FindSfvName(dir, sfv) || HoldsZipRelease(dir)) releases->push_back(dir);
     char pattern[kMaxPath + 2];
     std::snprintf(pattern, sizeof pattern, "%s*", dir);
     PlatFindEntry entry;

@@ -35,6 +35,7 @@ void FeedVerdict(const FeedStanding& before, const char* file, const char* user,
 void FeedRecordGone(const FeedStanding& before, const char* file);
 void FeedSfvArrived(int32_t files, int32_t good);  // with the counts the event gave
 void FeedSfvCounted();                             // counted from the log and the .sfv
+void FeedDizCounted();                             // a zip release's file_id.diz gave its count
 void FeedCompleted();                              // after CalcRaceInfo: the race's figures
 void FeedSfvDeleted();
 

@@ -65,6 +65,8 @@ Race MeasureRace() {
         racer->kb += record->size;
         racer->files += 1;
     }
+    race.files = theLog.ListedCount();
+    race.good = std::min(race.good, race.files);  // a zip release's volumes beyond its count
     // The lead as the log tells it, upload by upload: a racer takes it only
     // with more KB than its holder, so a tie never moves it, and every run
     // agrees on who held it without keeping any state.
@@ -194,8 +196,10 @@ void FeedRecordGone(const FeedStanding& before, const char* file) {
     SendAfterChange(before, MeasureRace(), file);
 }
 
-void FeedSfvArrived(int32_t files, int32_t good) {
-    JsonLine* line = FeedStartLine("sfv");
+namespace {
+
+void SendCountLine(const char* event, int32_t files, int32_t good) {
+    JsonLine* line = FeedStartLine(event);
     if (!line) return;
     JsonNumber(line, "files", files);
     JsonNumber(line, "good", good);
@@ -203,10 +207,20 @@ void FeedSfvArrived(int32_t files, int32_t good) {
     FeedSendLine(line);
 }
 
+}  // namespace
+
+void FeedSfvArrived(int32_t files, int32_t good) { SendCountLine("sfv", files, good); }
+
 void FeedSfvCounted() {
     if (!FeedIsOn()) return;
     Race race = MeasureRace();
     FeedSfvArrived(race.files, race.good);
+}
+
+void FeedDizCounted() {
+    if (!FeedIsOn()) return;
+    Race race = MeasureRace();
+    SendCountLine("diz", race.files, race.good);
 }
 
 void FeedCompleted() {

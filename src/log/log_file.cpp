@@ -56,7 +56,7 @@ struct BlockWriter {
 
 OrvexLog::OrvexLog()
     : modified(false), records(nullptr), userTallies(nullptr), groupTallies(nullptr), aclEntries(nullptr),
-      sfvEntries(nullptr), sfvUploaded(0), sfvCount(-1), sfvGood(0), raceFiles(0), raceTotalSize(0),
+      sfvEntries(nullptr), zipRelease(false), zipCount(0), sfvUploaded(0), sfvCount(-1), sfvGood(0), raceFiles(0), raceTotalSize(0),
       raceAvgSpeed(0), fastest(nullptr) {
     logPath[0] = '\0';
 }
@@ -74,6 +74,8 @@ void OrvexLog::Reset() {
     logPath[0] = '\0';
     sfvUploaded = sfvGood = raceFiles = raceTotalSize = raceAvgSpeed = 0;
     sfvCount = -1;
+    zipRelease = false;
+    zipCount = 0;
     fastest = nullptr;
 }
 

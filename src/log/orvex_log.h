@@ -92,7 +92,10 @@ public:
     void TakeRecord(const char* name, char* userOut, char* groupOut);
 
     // ---- .sfv and ACL ----
+    // The .sfv's entries, or in a zip release its .zip files (zipRelease set).
     void LoadSfvFile();
+    // Files the release should hold: the .sfv's entries, or a zip release's volume count.
+    int32_t ListedCount() const;
     bool LoadAclFile(const char* directory);
     void MakeMissingFiles();
     int32_t CheckSfvFiles();
@@ -121,6 +124,8 @@ public:
     OrderedList* groupTallies;
     OrderedList* aclEntries;
     OrderedList* sfvEntries;
+    bool zipRelease;   // no .sfv, .zip files, GENERAL/ZIP on
+    int32_t zipCount;  // the volume count of its file_id.diz; 0 without one
     char logPath[kMaxPath];
     int32_t sfvUploaded;
     int32_t sfvCount;

@@ -10,6 +10,7 @@
 #include "release/release.h"
 #include "status/status.h"
 #include "util/util.h"
+#include "zip/zip_release.h"
 
 namespace {
 
@@ -75,7 +76,9 @@ void OnUpload(const char* userWord, const char* groupWord, const char* speedWord
 void OnDelete() {
     if (!theLog.ReadLogFile(UploadLogPath)) return;
     bool wasComplete = CurrentlyComplete();
-    bool listed = !IsSfvName(EventFileName) && FindListed(EventFileName);
+    // A zip that is gone is no longer among a zip release's files, yet it counted.
+    bool listed = !IsSfvName(EventFileName) &&
+                  (FindListed(EventFileName) || (IsZipName(EventFileName) && theLog.zipRelease));
     OnFileDeleted();
     if (listed) SettleRelease(wasComplete);
 }

@@ -111,7 +111,7 @@ void OrvexLog::CalcRaceInfo() {
         if (!fastest || record->speed > fastest->speed) fastest = record;
     }
 
-    raceFiles = sfvEntries ? sfvEntries->Count() : 0;
+    raceFiles = ListedCount();
     raceTotalSize = ClampToInt32(totalSize);
     raceAvgSpeed = AverageSpeed(totalSize, totalTime);
     RankTallies(userTallies, userSizes);

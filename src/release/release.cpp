@@ -46,7 +46,8 @@ void FormatCount(int32_t value, char (&out)[16]) { std::snprintf(out, sizeof out
 
 // Markers exactly for the listed files that are not good.
 void SettleMarkers() {
-    if (MissingMode() != kMarkersKept || !theLog.sfvEntries) return;
+    // A zip release's names are unknown until they arrive: it has no markers.
+    if (MissingMode() != kMarkersKept || !theLog.sfvEntries || theLog.zipRelease) return;
     std::vector<uint32_t> goodKeys = GoodRecordKeys();
     for (const void* e = theLog.sfvEntries->First(); e; e = theLog.sfvEntries->Next()) {
         const SfvEntry* entry = static_cast<const SfvEntry*>(e);
@@ -74,7 +75,7 @@ bool ReleaseHasSfv() {
     // Entries already read came from one; a run asks often, a search lists the directory.
     if (theLog.sfvEntries && theLog.sfvEntries->Count() > 0) return true;
     char name[kMaxPath];
-    return FindSfvName(ReleaseDir, name);
+    return FindSfvName(ReleaseDir, name) || HoldsZipRelease(ReleaseDir);
 }
 
 ReleaseCounts CountRelease() {
@@ -83,10 +84,10 @@ ReleaseCounts CountRelease() {
     theLog.LoadSfvFile();
     if (!theLog.sfvEntries) return counts;
     std::vector<uint32_t> goodKeys = GoodRecordKeys();
-    for (const void* e = theLog.sfvEntries->First(); e; e = theLog.sfvEntries->Next()) {
-        ++counts.files;
+    for (const void* e = theLog.sfvEntries->First(); e; e = theLog.sfvEntries->Next())
         if (IsGood(goodKeys, *static_cast<const SfvEntry*>(e))) ++counts.good;
-    }
+    counts.files = theLog.ListedCount();
+    counts.good = std::min(counts.good, counts.files);  // a zip release's volumes beyond its count
     return counts;
 }
 

@@ -11,12 +11,13 @@
 #include "sfv/sfv.h"
 
 struct ReleaseCounts {
-    int32_t files;  // listed in the .sfv
-    int32_t good;   // listed, with an 'S' record
+    int32_t files;  // listed in the .sfv, or a zip release's volume count
+    int32_t good;   // listed, with an 'S' record (never more than files)
 };
 
 // ---- what the release holds ----
-bool ReleaseHasSfv();  // a .sfv is there (looked up quietly: no diagnostic line)
+// A .sfv is there, or the release is a zip release (looked up quietly: no diagnostic line).
+bool ReleaseHasSfv();
 ReleaseCounts CountRelease();
 bool IsComplete(const ReleaseCounts& counts);  // files > 0 and every one good
 const SfvEntry* FindListed(const char* name);  // the .sfv's entry for a file name, or null

@@ -14,12 +14,16 @@ constexpr const char* kBadSuffix = ".bad";         // "NAME.bad"
 // name ending in ".sfv" in the search's name order. False when there is none.
 bool FindSfvName(const char* dir, char name[kMaxPath]);
 
+// A zip release: GENERAL/ZIP on, no .sfv, and .zip files in `dir`.
+bool HoldsZipRelease(const char* dir);
+
 // Appends the entries of a .sfv file to `entries` (SfvEntry elements), in
 // file order. False when the path is no readable file.
 bool ReadSfvEntries(const char* path, OrderedList* entries);
 
 // A file the .sfv lists is good: present in the release directory (the
-// working directory) as a regular file, with the CRC the .sfv gives.
+// working directory) as a regular file, with the CRC the .sfv gives. In a zip
+// release: a zip that passes its test (see zip/zip.h).
 bool ListedFileIsGood(const SfvEntry& entry);
 
 // GENERAL/BAD's treatment of a file that failed its check: 1 sets it aside as

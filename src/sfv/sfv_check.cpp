@@ -9,6 +9,7 @@
 #include "sfv/sfv.h"
 #include "status/status.h"
 #include "util/util.h"
+#include "zip/zip_release.h"
 
 namespace {
 
@@ -29,6 +30,32 @@ bool AclSaysGood(OrderedList* aclEntries, uint32_t key) {
     probe.key = static_cast<double>(key);
     const AclEntry* found = static_cast<const AclEntry*>(aclEntries->Find(&probe));
     return found && found->goodFlag == '1';
+}
+
+bool AnyListedGood(OrderedList* entries, OrderedList* records) {
+    for (int32_t i = 0; records && entries && i < entries->Count(); ++i) {
+        UploadRecord probe;
+        probe.key = static_cast<double>(static_cast<const SfvEntry*>(entries->GetAt(i))->key);
+        const UploadRecord* record = static_cast<const UploadRecord*>(records->Find(&probe));
+        if (record && record->status == 'S') return true;
+    }
+    return false;
+}
+
+// A zip of a zip release passes its test. The first good one that brings a
+// file_id.diz gives the release its count; a release whose first good zip
+// leaves it without one is never complete, which the diagnostic log says once.
+bool ZipIsGood(const char* name) {
+    bool wroteDiz = false;
+    if (TestReleaseZip(ReleaseDir, name, &wroteDiz).verdict != ZipVerdict::Good) return false;
+    if (wroteDiz) {
+        theLog.zipCount = ReleaseVolumeCount(ReleaseDir);
+        if (theLog.zipCount > 0) FeedDizCounted();
+    }
+    if (theLog.zipCount == 0 && !AnyListedGood(theLog.sfvEntries, theLog.records))
+        WriteDiagLog(theConfig, "%s: no volume count in a file_id.diz: the zip release is recorded but never complete",
+                     ReleaseDir);
+    return true;
 }
 
 }  // namespace
@@ -102,6 +129,7 @@ void OrvexLog::MakeMissingFiles() {
 }
 
 bool ListedFileIsGood(const SfvEntry& entry) {
+    if (theLog.zipRelease) return ZipIsGood(entry.name);
     PlatFileInfo info;
     if (!PlatStatFile(entry.name, &info)) return false;
     return static_cast<double>(FileCrc32(entry.name)) == entry.crc;

@@ -1,5 +1,6 @@
 // Reading the release's .sfv and the FTP server's ACL file into theLog's
 // lists.
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -9,6 +10,7 @@
 #include "main/run_state.h"
 #include "sfv/sfv.h"
 #include "util/util.h"
+#include "zip/zip_release.h"
 
 namespace {
 
@@ -108,11 +110,38 @@ void OrvexLog::LoadSfvFile() {
 
     char name[kMaxPath];
     if (!FindSfvName(ReleaseDir, name)) {
+        if (HoldsZipRelease(ReleaseDir)) {
+            // Its zips, and those set aside as "NAME.bad", whose failed records stay.
+            std::vector<std::string> zips = ZipNamesIn(ReleaseDir);
+            for (std::string& bad : ZipNamesIn(ReleaseDir, kBadSuffix)) {
+                bad.resize(bad.size() - std::strlen(kBadSuffix));
+                if (std::find(zips.begin(), zips.end(), bad) == zips.end()) zips.push_back(bad);
+            }
+            for (const std::string& zip : zips) {
+                SfvEntry entry = {};
+                entry.key = FileKey(zip.c_str());
+                CopyText(entry.name, zip.c_str());
+                sfvEntries->Append(&entry);
+            }
+            zipRelease = true;
+            zipCount = ReleaseVolumeCount(ReleaseDir);
+            return;
+        }
         WriteDiagLog(theConfig, "OrvexLog::LoadSfvFile() sfv file is not exist (pattern = %s*.sfv)", ReleaseDir);
         return;
     }
     // By its bare name, in the release directory that is the working directory.
     ReadSfvEntries(name, sfvEntries);
+}
+
+int32_t OrvexLog::ListedCount() const {
+    if (zipRelease) return zipCount;
+    return sfvEntries ? sfvEntries->Count() : 0;
+}
+
+bool HoldsZipRelease(const char* dir) {
+    char sfv[kMaxPath];
+    return theConfig.GetInt("GENERAL", "ZIP", 1) != 0 && !FindSfvName(dir, sfv) && !ZipNamesIn(dir).empty();
 }
 
 bool OrvexLog::LoadAclFile(const char* directory) {

@@ -6,6 +6,7 @@
 #include "sfv/sfv.h"
 #include "status/status.h"
 #include "watch/watch_internal.h"
+#include "zip/zip.h"
 
 namespace {
 
@@ -29,6 +30,7 @@ bool IsOwnFileName(const char* name) {
     if (EndsWith(name, kMarkerSuffix) || EndsWith(name, kBadSuffix) || IsUploadLogName(name)) return true;
     const char* report = theConfig.GetString("GENERAL", "MESSAGE", "");
     if ((*report && std::strcmp(name, report) == 0) || std::strcmp(name, kDiagLogName) == 0) return true;
+    if (std::strcmp(name, kDizName) == 0) return true;  // a zip release's, given by its first zip
     return IsStatusEntryName(name);
 }
 
