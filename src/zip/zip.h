@@ -1,7 +1,7 @@
 // Testing a .zip in process, and the volume count of its file_id.diz.
 //
-// A test reads the central directory, checks every entry against its local
-// header, inflates every member (stored and deflate) and compares the CRC-32
+// A test reads the central directory (zip64 included), checks every entry
+// against its local header, inflates every member (stored and deflate) and compares the CRC-32
 // stored for it. Nothing is ever extracted: the only bytes kept are those of
 // a top-level file_id.diz. Whatever the file holds, the answer is a verdict;
 // the limits below bound the work a hostile file can cause.
@@ -28,7 +28,7 @@ enum class ZipVerdict {
     Damaged,            // not a zip, broken records or compressed data, directory and local headers disagree
     Empty,              // no members
     UnsupportedMethod,  // a compression method other than stored and deflate
-    UnsupportedFormat,  // zip64 or an archive spanning several files
+    UnsupportedFormat,  // an archive spanning several files
     Encrypted,
     CrcMismatch,
     SizeMismatch,       // a member inflates to more (or fewer) bytes than it says

@@ -16,10 +16,13 @@ constexpr uint32_t kLocalSig = 0x04034b50;
 constexpr uint32_t kDirSig = 0x02014b50;
 constexpr uint32_t kEndSig = 0x06054b50;
 constexpr uint32_t kZip64LocatorSig = 0x07064b50;
+constexpr uint32_t kZip64EndSig = 0x06064b50;
+constexpr uint16_t kZip64ExtraId = 0x0001;
 constexpr size_t kLocalSize = 30;
 constexpr size_t kDirEntrySize = 46;
 constexpr size_t kEndSize = 22;
 constexpr size_t kZip64LocatorSize = 20;
+constexpr size_t kZip64EndSize = 56;
 constexpr size_t kCommentMax = 0xffff;
 constexpr uint32_t kZip64Marker = 0xffffffff;  // a 32-bit field whose value is in a zip64 extra field
 
@@ -36,6 +39,28 @@ constexpr size_t kOutBlock = 1024 * 1024;
 
 uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 uint32_t Get32(const uint8_t* p) { return Get16(p) | static_cast<uint32_t>(Get16(p + 2)) << 16; }
+uint64_t Get64(const uint8_t* p) { return Get32(p) | static_cast<uint64_t>(Get32(p + 4)) << 32; }
+
+// Fields holding the zip64 marker take, in order, the 64-bit values of the
+// zip64 extra field (`extra`, `len` bytes). False when it lacks one.
+bool ReadZip64Fields(const uint8_t* extra, size_t len, uint64_t* const* fields, int count) {
+    for (size_t at = 0; at + 4 <= len; at += 4 + Get16(extra + at + 2)) {
+        if (Get16(extra + at) != kZip64ExtraId) continue;
+        size_t size = std::min<size_t>(Get16(extra + at + 2), len - at - 4);
+        const uint8_t* value = extra + at + 4;
+        for (int i = 0; i < count; ++i) {
+            if (*fields[i] != kZip64Marker) continue;
+            if (size < 8) return false;
+            *fields[i] = Get64(value);
+            value += 8;
+            size -= 8;
+        }
+        return true;
+    }
+    for (int i = 0; i < count; ++i)
+        if (*fields[i] == kZip64Marker) return false;
+    return true;
+}
 
 struct Member {
     std::string name;
@@ -93,17 +118,30 @@ ZipVerdict ReadEnd(Archive& zip) {
     }
     // A cut-off zip has lost its end; anything else without one was never a zip.
     if (!end) return StartsLikeZip(zip) ? ZipVerdict::Truncated : ZipVerdict::Damaged;
-    uint64_t endOffset = zip.size - tailLen + at;
-    zip.entries = Get16(end + 10);
+    uint64_t dirEnd = zip.size - tailLen + at;  // the directory ends where the end records start
+    uint64_t entries = Get16(end + 10);
     zip.dirSize = Get32(end + 12);
     zip.dirOffset = Get32(end + 16);
-    bool zip64 = (at >= kZip64LocatorSize && Get32(end - kZip64LocatorSize) == kZip64LocatorSig) ||
-                 zip.entries == 0xffff || zip.dirSize == kZip64Marker || zip.dirOffset == kZip64Marker;
-    bool spanned = Get16(end + 4) != 0 || Get16(end + 6) != 0 || Get16(end + 8) != zip.entries;
-    if (zip64 || spanned) return ZipVerdict::UnsupportedFormat;
-    if (zip.dirSize > kZipDirectoryMax) return ZipVerdict::OverLimit;
+    if (Get16(end + 4) != 0 || Get16(end + 6) != 0 || Get16(end + 8) != entries) return ZipVerdict::UnsupportedFormat;
+    if (at >= kZip64LocatorSize && Get32(end - kZip64LocatorSize) == kZip64LocatorSig) {
+        const uint8_t* locator = end - kZip64LocatorSize;
+        uint64_t recordOffset = Get64(locator + 8);
+        uint8_t record[kZip64EndSize];
+        if (Get32(locator + 4) != 0 || Get32(locator + 16) != 1) return ZipVerdict::UnsupportedFormat;
+        if (recordOffset + kZip64EndSize > dirEnd - kZip64LocatorSize) return ZipVerdict::Damaged;
+        if (!ReadAt(zip, recordOffset, record, sizeof record)) return ZipVerdict::Unreadable;
+        if (Get32(record) != kZip64EndSig) return ZipVerdict::Damaged;
+        if (Get32(record + 16) != 0 || Get32(record + 20) != 0 || Get64(record + 24) != Get64(record + 32))
+            return ZipVerdict::UnsupportedFormat;
+        entries = Get64(record + 32);
+        zip.dirSize = Get64(record + 40);
+        zip.dirOffset = Get64(record + 48);
+        dirEnd = recordOffset;
+    }
+    if (zip.dirSize > kZipDirectoryMax || entries > zip.dirSize / kDirEntrySize + 1) return ZipVerdict::OverLimit;
+    zip.entries = static_cast<uint32_t>(entries);
     // Bytes before the first member or between directory and end are refused, as unzip warns of them.
-    if (zip.dirOffset + zip.dirSize != endOffset) return ZipVerdict::Damaged;
+    if (zip.dirOffset > dirEnd || dirEnd - zip.dirOffset != zip.dirSize) return ZipVerdict::Damaged;
     return zip.entries == 0 ? ZipVerdict::Empty : ZipVerdict::Good;
 }
 
@@ -126,8 +164,9 @@ ZipVerdict ReadDirectory(Archive& zip, std::string* badMember) {
         m.size = Get32(p + 24);
         m.offset = Get32(p + 42);
         *badMember = m.name;
-        if (m.packed == kZip64Marker || m.size == kZip64Marker || m.offset == kZip64Marker || Get16(p + 34) != 0)
-            return ZipVerdict::UnsupportedFormat;
+        if (Get16(p + 34) != 0) return ZipVerdict::UnsupportedFormat;
+        uint64_t* wide[] = {&m.size, &m.packed, &m.offset};
+        if (!ReadZip64Fields(p + kDirEntrySize + nameLen, Get16(p + 30), wide, 3)) return ZipVerdict::Damaged;
         zip.members.push_back(std::move(m));
         pos = next;
     }
@@ -256,20 +295,23 @@ ZipVerdict CheckLocalHeader(const Archive& zip, const Member& m, uint64_t* dataE
     if (m.offset + kLocalSize > zip.dirOffset) return ZipVerdict::Damaged;
     if (!ReadAt(zip, m.offset, h, sizeof h)) return ZipVerdict::Unreadable;
     uint16_t flags = Get16(h + 6);
-    size_t nameLen = Get16(h + 26);
+    size_t nameLen = Get16(h + 26), extraLen = Get16(h + 28);
     const uint16_t shared = kFlagEncrypted | kFlagDescriptor | kFlagStrongEncryption;
     if (Get32(h) != kLocalSig || Get16(h + 8) != m.method || (flags & shared) != (m.flags & shared) ||
         nameLen != m.name.size())
         return ZipVerdict::Damaged;
-    if (!(m.flags & kFlagDescriptor) &&
-        (Get32(h + 14) != m.crc || Get32(h + 18) != m.packed || Get32(h + 22) != m.size))
-        return ZipVerdict::Damaged;
-    uint64_t dataStart = m.offset + kLocalSize + nameLen + Get16(h + 28);
+    uint64_t dataStart = m.offset + kLocalSize + nameLen + extraLen;
     *dataEnd = dataStart + m.packed;
     if (*dataEnd > zip.dirOffset) return ZipVerdict::Damaged;
-    std::string name(nameLen, '\0');
-    if (!ReadExact(zip.file, &name[0], nameLen)) return ZipVerdict::Unreadable;
-    if (name != m.name) return ZipVerdict::Damaged;
+    std::vector<uint8_t> nameAndExtra(nameLen + extraLen);
+    if (!ReadExact(zip.file, nameAndExtra.data(), nameAndExtra.size())) return ZipVerdict::Unreadable;
+    if (std::memcmp(nameAndExtra.data(), m.name.data(), nameLen) != 0) return ZipVerdict::Damaged;
+    uint64_t size = Get32(h + 22), packed = Get32(h + 18);
+    uint64_t* wide[] = {&size, &packed};
+    if (!(m.flags & kFlagDescriptor) &&
+        (!ReadZip64Fields(nameAndExtra.data() + nameLen, extraLen, wide, 2) || Get32(h + 14) != m.crc ||
+         packed != m.packed || size != m.size))
+        return ZipVerdict::Damaged;
     return PlatSeek(zip.file, dataStart) ? ZipVerdict::Good : ZipVerdict::Unreadable;
 }
 
@@ -322,7 +364,7 @@ const char* ZipVerdictText(ZipVerdict verdict) {
     case ZipVerdict::Damaged: return "damaged";
     case ZipVerdict::Empty: return "no members";
     case ZipVerdict::UnsupportedMethod: return "unsupported compression method";
-    case ZipVerdict::UnsupportedFormat: return "unsupported format (zip64 or spanned)";
+    case ZipVerdict::UnsupportedFormat: return "spans several files";
     case ZipVerdict::Encrypted: return "encrypted";
     case ZipVerdict::CrcMismatch: return "CRC mismatch";
     case ZipVerdict::SizeMismatch: return "not the size it says";

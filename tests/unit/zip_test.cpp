@@ -33,6 +33,8 @@ TEST_F(ZipTest, EveryWayAZipCanBeBadIsAVerdictThatUnzipShares) {
     const std::string good = Make({{"file_id.diz", kDiz}, {"a/b.txt", kText, true}});
     std::string flipped = Make({{"x.bin", kText}});
     flipped[40] ^= 1;  // a data byte
+    std::string spanned = good;
+    spanned[spanned.size() - 18] = 1;  // the end record's disk number
     const struct Case {
         const char* what;
         std::string bytes;
@@ -47,6 +49,7 @@ TEST_F(ZipTest, EveryWayAZipCanBeBadIsAVerdictThatUnzipShares) {
         {"not a zip", "plain text, no zip at all", ZipVerdict::Damaged, "", false},
         {"bytes before the zip", "stub" + good, ZipVerdict::Damaged, "", false},
         {"no members", Make({}), ZipVerdict::Empty, "", false},
+        {"one of several disks", spanned, ZipVerdict::UnsupportedFormat, "", false},
         {"a data byte flipped", flipped, ZipVerdict::CrcMismatch, "x.bin", false},
         {"a wrong CRC", Make({{"x", kText, true, -1, -1, 0x12345678}}), ZipVerdict::CrcMismatch, "x", false},
         {"bzip2", Make({{"x", kText, false, -1, -1, -1, 0, 12}}), ZipVerdict::UnsupportedMethod, "x", false},
@@ -92,11 +95,12 @@ TEST_F(ZipTest, ZipsOfInfoZipAndPythonPass) {
     WriteFile("file_id.diz", kDiz);
     WriteFile("text.txt", kText);
     ASSERT_EQ(std::system("mkdir d && cp text.txt d/ && zip -qr info.zip file_id.diz text.txt d && rm -r d"), 0);
+    ASSERT_EQ(std::system("seq 1 3000 | zip -q stream.zip -"), 0);  // zip64, sizes after the data
     ASSERT_EQ(std::system("python3 -c \"import zipfile as z; f = z.ZipFile('py.zip', 'w');"
                           " f.write('text.txt', 's.txt', z.ZIP_STORED); f.write('text.txt', 'd.txt', z.ZIP_DEFLATED);"
-                          " f.writestr('e/', ''); f.close()\""),
+                          " f.writestr('e/', ''); f.open('z.txt', 'w', force_zip64=True).close(); f.close()\""),
               0);
-    for (const char* name : {"info.zip", "py.zip"}) {
+    for (const char* name : {"info.zip", "stream.zip", "py.zip"}) {
         SCOPED_TRACE(name);
         ASSERT_TRUE(UnzipPasses(name));
         EXPECT_EQ(ZipTestFile(name).verdict, ZipVerdict::Good);
