@@ -128,7 +128,8 @@ ZipVerdict ReadEnd(Archive& zip) {
         uint64_t recordOffset = Get64(locator + 8);
         uint8_t record[kZip64EndSize];
         if (Get32(locator + 4) != 0 || Get32(locator + 16) != 1) return ZipVerdict::UnsupportedFormat;
-        if (recordOffset + kZip64EndSize > dirEnd - kZip64LocatorSize) return ZipVerdict::Damaged;
+        if (dirEnd < kZip64LocatorSize + kZip64EndSize || recordOffset > dirEnd - kZip64LocatorSize - kZip64EndSize)
+            return ZipVerdict::Damaged;
         if (!ReadAt(zip, recordOffset, record, sizeof record)) return ZipVerdict::Unreadable;
         if (Get32(record) != kZip64EndSig) return ZipVerdict::Damaged;
         if (Get32(record + 16) != 0 || Get32(record + 20) != 0 || Get64(record + 24) != Get64(record + 32))
@@ -138,7 +139,8 @@ ZipVerdict ReadEnd(Archive& zip) {
         zip.dirOffset = Get64(record + 48);
         dirEnd = recordOffset;
     }
-    if (zip.dirSize > kZipDirectoryMax || entries > zip.dirSize / kDirEntrySize + 1) return ZipVerdict::OverLimit;
+    if (zip.dirSize > kZipDirectoryMax) return ZipVerdict::OverLimit;
+    if (entries > zip.dirSize / kDirEntrySize) return ZipVerdict::Damaged;  // more than the directory holds
     zip.entries = static_cast<uint32_t>(entries);
     // Bytes before the first member or between directory and end are refused, as unzip warns of them.
     if (zip.dirOffset > dirEnd || dirEnd - zip.dirOffset != zip.dirSize) return ZipVerdict::Damaged;
@@ -292,7 +294,7 @@ private:
 // The local header agrees with the directory entry; `dataEnd` is where the member's data ends.
 ZipVerdict CheckLocalHeader(const Archive& zip, const Member& m, uint64_t* dataEnd) {
     uint8_t h[kLocalSize];
-    if (m.offset + kLocalSize > zip.dirOffset) return ZipVerdict::Damaged;
+    if (m.offset > zip.dirOffset || zip.dirOffset - m.offset < kLocalSize) return ZipVerdict::Damaged;
     if (!ReadAt(zip, m.offset, h, sizeof h)) return ZipVerdict::Unreadable;
     uint16_t flags = Get16(h + 6);
     size_t nameLen = Get16(h + 26), extraLen = Get16(h + 28);
@@ -301,8 +303,8 @@ ZipVerdict CheckLocalHeader(const Archive& zip, const Member& m, uint64_t* dataE
         nameLen != m.name.size())
         return ZipVerdict::Damaged;
     uint64_t dataStart = m.offset + kLocalSize + nameLen + extraLen;
+    if (dataStart > zip.dirOffset || m.packed > zip.dirOffset - dataStart) return ZipVerdict::Damaged;
     *dataEnd = dataStart + m.packed;
-    if (*dataEnd > zip.dirOffset) return ZipVerdict::Damaged;
     std::vector<uint8_t> nameAndExtra(nameLen + extraLen);
     if (!ReadExact(zip.file, nameAndExtra.data(), nameAndExtra.size())) return ZipVerdict::Unreadable;
     if (std::memcmp(nameAndExtra.data(), m.name.data(), nameLen) != 0) return ZipVerdict::Damaged;
