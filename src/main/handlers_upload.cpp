@@ -5,14 +5,10 @@
 #include "main/handler_support.h"
 #include "main/handlers.h"
 #include "main/run_state.h"
-#include "sfv/sfv.h"
 #include "status/status.h"
 #include "util/util.h"
-#include "zip/zip_release.h"
 
 void OnFileUploaded(const char* userWord, const char* groupWord, const char* speed, const char* size) {
-    // No server verifies a zip release: its zips are tested as "upload" tests them.
-    if (IsZipName(EventFileName) && HoldsZipRelease(ReleaseDir)) return OnUpload(userWord, groupWord, speed);
     if (!theLog.ReadLogFile(UploadLogPath)) return;
     LogName user(userWord), group(groupWord);
     if (FileExists(EventFileName))

@@ -7,13 +7,18 @@
 #include "main/handlers.h"
 #include "main/run_state.h"
 #include "release/release.h"
+#include "sfv/sfv.h"
 #include "util/util.h"
+#include "zip/zip_release.h"
 
 namespace {
 
 PlatRunLock* RunMutex;
 
 const char* Arg(int n) { return ArgTable[n]; }
+
+// No server verifies the zips of a zip release: their words do what upload and delete do.
+bool ZipOfZipRelease() { return IsZipName(EventFileName) && HoldsZipRelease(ReleaseDir); }
 
 struct EventRoute {
     const char* word;
@@ -22,8 +27,9 @@ struct EventRoute {
 };
 
 const EventRoute kRoutes[] = {
-    {"fileuploaded", 7, [] { OnFileUploaded(Arg(3), Arg(4), Arg(5), Arg(6)); }},
-    {"filedeleted", 3, [] { OnFileDeleted(); }},
+    {"fileuploaded", 7,
+     [] { ZipOfZipRelease() ? OnUpload(Arg(3), Arg(4), Arg(5)) : OnFileUploaded(Arg(3), Arg(4), Arg(5), Arg(6)); }},
+    {"filedeleted", 3, [] { ZipOfZipRelease() ? OnDelete() : OnFileDeleted(); }},
     {"sfvsuccess", 9, [] { OnSfvSuccess(Arg(3), Arg(4), Arg(5), Arg(6), Arg(7), Arg(8)); }},
     {"sfvuploaded", 5, [] { OnSfvUploaded(Arg(3), Arg(4)); }},
     {"sfvfailed", 7, [] { OnSfvFailed(Arg(3), Arg(4), Arg(5), Arg(6)); }},

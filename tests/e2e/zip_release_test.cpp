@@ -58,6 +58,9 @@ TEST(ZipRelease, FiveVolumesInAnyOrderOneDamagedThenSentAgain) {
     EXPECT_EQ(check.out, "OK       tool1.zip\nOK       tool2.zip\nOK       tool3.zip\nOK       tool4.zip\n"
                          "OK       tool5.zip\nSome.Tool: 5 files, 5 ok, 0 bad, 0 missing\n");
     std::filesystem::remove(rel.path("tool4.zip"));
+    rel.Event("filedeleted", "tool4.zip");
+    EXPECT_TRUE(Exists(rel.path("[80% DONE]-[4 of 5 files checked]")));
+    std::filesystem::remove_all(rel.path("[80% DONE]-[4 of 5 files checked]"));
     std::filesystem::remove(rel.path(".upChk.log"));
     Site::Output rescan = site.Capture({"rescan", rel.path()});
     EXPECT_EQ(rescan.status, 1);
