@@ -18,7 +18,8 @@ zip -q -0 ../Stored.Release/random.zip random.bin
 # Text: the Python library's sources, ten files of 10 MiB cut from them in turn.
 python3 - <<'PY'
 import glob, sysconfig
-text = b''.join(open(f, 'rb').read() for f in sorted(glob.glob(sysconfig.get_paths()['stdlib'] + '/**/*.py', recursive=True)))
+sources = sorted(glob.glob(sysconfig.get_paths()['stdlib'] + '/**/*.py', recursive=True))
+text = b''.join(open(f, 'rb').read() for f in sources)
 text = text * ((100 << 20) // len(text) + 1)
 for i in range(10):
     open('text%d.txt' % i, 'wb').write(text[i * (10 << 20):(i + 1) * (10 << 20)])

@@ -120,8 +120,8 @@ int RescanRelease(const char* dir) {
 }
 
 // Every real directory below `dir` (a prefix ending in the separator) that
-// holds a .sfv or is a zip release, in name order; links are not followed, so no loop and no
-// release outside the tree.
+// holds a .sfv or is a zip release, in name order; links are not followed, so
+// no loop and no release outside the tree.
 void FindReleases(const char* dir, std::vector<std::string>* releases) {
     char sfv[kMaxPath];
     if (FindSfvName(dir, sfv) || HoldsZipRelease(dir)) releases->push_back(dir);

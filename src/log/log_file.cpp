@@ -56,8 +56,8 @@ struct BlockWriter {
 
 OrvexLog::OrvexLog()
     : modified(false), records(nullptr), userTallies(nullptr), groupTallies(nullptr), aclEntries(nullptr),
-      sfvEntries(nullptr), zipRelease(false), zipCount(0), sfvUploaded(0), sfvCount(-1), sfvGood(0), raceFiles(0), raceTotalSize(0),
-      raceAvgSpeed(0), fastest(nullptr) {
+      sfvEntries(nullptr), zipRelease(false), zipCount(0), sfvUploaded(0), sfvCount(-1), sfvGood(0), raceFiles(0),
+      raceTotalSize(0), raceAvgSpeed(0), fastest(nullptr) {
     logPath[0] = '\0';
 }
 

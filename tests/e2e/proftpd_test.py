@@ -146,7 +146,8 @@ def plain_site(server, up):
         put(joe, 'Two.Disc/' + cd, name, 1000)
     expect_tree(up + '/Two.Disc/CD2', '.upChk.log', '[50% DONE]-[1 of 2 files checked]/',
                 '[UP #1@1KB by ann@flow at *]/', '[UP #1@1KB by joe@crew at *]/', 'cd.sfv', 'x.r00', 'x.r01-missing')
-    expect_tree(up, 'Files.First/', 'Race/', 'Sfv.First/', 'Two.Disc/', 'Zip.Tool/', '[--INCOMPLETE--]-[Two.Disc-CD2]')
+    expect_tree(up, 'Files.First/', 'Race/', 'Sfv.First/', 'Two.Disc/', 'Zip.Tool/',
+                '[--INCOMPLETE--]-[Two.Disc-CD2]')
 
     # Throttled, a re-upload's speed is the throttle's: it counts from its own start.
     slow = os.path.dirname(up) + '/slow/Throttled'

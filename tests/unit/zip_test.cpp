@@ -22,7 +22,9 @@ ZipReport TestBytes(const std::string& bytes, const std::string& name = "t.zip")
 
 #ifndef _WIN32
 // Info-ZIP's own judgement: unzip -t passes only a sound zip.
-bool UnzipPasses(const std::string& name) { return std::system(("unzip -tqq '" + name + "' >/dev/null 2>&1").c_str()) == 0; }
+bool UnzipPasses(const std::string& name) {
+    return std::system(("unzip -tqq '" + name + "' >/dev/null 2>&1").c_str()) == 0;
+}
 #endif
 
 }  // namespace
