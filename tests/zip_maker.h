@@ -53,7 +53,7 @@ inline std::string Make(const std::vector<Entry>& entries, const std::string& co
         std::string name = Le(e.name.size(), 2) + Le(0, 2);
         for (int i = 0; i < e.copies; ++i, ++count)
             dir += Le(0x02014b50, 4) + Le(20, 2) + Le(20, 2) + common + Le(e.dirSize >= 0 ? e.dirSize : size, 4) +
-                   name + Le(0, 10) + Le(zip.size(), 4) + e.name;
+                   name + Le(0, 6) + Le(0, 4) + Le(zip.size(), 4) + e.name;
         zip += Le(0x04034b50, 4) + Le(20, 2) + common + Le(size, 4) + name + e.name + packed;
     }
     return zip + dir + Le(0x06054b50, 4) + Le(0, 4) + Le(count, 2) + Le(count, 2) + Le(dir.size(), 4) +
