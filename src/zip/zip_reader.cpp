@@ -3,7 +3,9 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include "platform/platform.h"
@@ -36,6 +38,8 @@ constexpr uint16_t kMethodAes = 99;
 constexpr size_t kInBlock = 256 * 1024;
 // 1 MiB output blocks keep zlib in its fast loop and the CRC kernel on long runs.
 constexpr size_t kOutBlock = 1024 * 1024;
+// Compressed bytes from which a second thread tests members beside the first.
+constexpr uint64_t kTwoThreadsFrom = 4 * 1024 * 1024;
 
 uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 uint32_t Get32(const uint8_t* p) { return Get16(p) | static_cast<uint32_t>(Get16(p + 2)) << 16; }
@@ -73,6 +77,7 @@ struct Member {
 };
 
 struct Archive {
+    const char* path = nullptr;
     PlatFile* file = nullptr;
     uint64_t size = 0;
     uint64_t dirOffset = 0;  // members end where the central directory starts
@@ -291,8 +296,8 @@ private:
     std::string* keep_ = nullptr;
 };
 
-// The local header agrees with the directory entry; `dataEnd` is where the member's data ends.
-ZipVerdict CheckLocalHeader(const Archive& zip, const Member& m, uint64_t* dataEnd) {
+// The local header agrees with the directory entry; the member's data lies at [dataStart, dataEnd).
+ZipVerdict CheckLocalHeader(const Archive& zip, const Member& m, uint64_t* dataStart, uint64_t* dataEnd) {
     uint8_t h[kLocalSize];
     if (m.offset > zip.dirOffset || zip.dirOffset - m.offset < kLocalSize) return ZipVerdict::Damaged;
     if (!ReadAt(zip, m.offset, h, sizeof h)) return ZipVerdict::Unreadable;
@@ -302,9 +307,9 @@ ZipVerdict CheckLocalHeader(const Archive& zip, const Member& m, uint64_t* dataE
     if (Get32(h) != kLocalSig || Get16(h + 8) != m.method || (flags & shared) != (m.flags & shared) ||
         nameLen != m.name.size())
         return ZipVerdict::Damaged;
-    uint64_t dataStart = m.offset + kLocalSize + nameLen + extraLen;
-    if (dataStart > zip.dirOffset || m.packed > zip.dirOffset - dataStart) return ZipVerdict::Damaged;
-    *dataEnd = dataStart + m.packed;
+    *dataStart = m.offset + kLocalSize + nameLen + extraLen;
+    if (*dataStart > zip.dirOffset || m.packed > zip.dirOffset - *dataStart) return ZipVerdict::Damaged;
+    *dataEnd = *dataStart + m.packed;
     std::vector<uint8_t> nameAndExtra(nameLen + extraLen);
     if (!ReadExact(zip.file, nameAndExtra.data(), nameAndExtra.size())) return ZipVerdict::Unreadable;
     if (std::memcmp(nameAndExtra.data(), m.name.data(), nameLen) != 0) return ZipVerdict::Damaged;
@@ -314,34 +319,69 @@ ZipVerdict CheckLocalHeader(const Archive& zip, const Member& m, uint64_t* dataE
         (!ReadZip64Fields(nameAndExtra.data() + nameLen, extraLen, wide, 2) || Get32(h + 14) != m.crc ||
          packed != m.packed || size != m.size))
         return ZipVerdict::Damaged;
-    return PlatSeek(zip.file, dataStart) ? ZipVerdict::Good : ZipVerdict::Unreadable;
+    return ZipVerdict::Good;
 }
 
-ZipVerdict TestMembers(const Archive& zip, ZipReport* report) {
-    std::vector<const Member*> order;
-    for (const Member& m : zip.members) order.push_back(&m);
-    std::stable_sort(order.begin(), order.end(),
-                     [](const Member* a, const Member* b) { return a->offset < b->offset; });
-    MemberTester tester;
+struct Placed {
+    const Member* member;
+    uint64_t dataStart;
+};
+
+// Every member's local header, in the order of the bytes: where its data lies.
+ZipVerdict PlaceMembers(const Archive& zip, std::vector<Placed>* placed, std::string* badMember) {
+    for (const Member& m : zip.members) placed->push_back({&m, 0});
+    std::stable_sort(placed->begin(), placed->end(),
+                     [](const Placed& a, const Placed& b) { return a.member->offset < b.member->offset; });
     uint64_t freeFrom = 0;
-    for (const Member* m : order) {
-        report->member = m->name;
+    for (Placed& p : *placed) {
+        *badMember = p.member->name;
         // Members sharing bytes inflate the same data many times over: the overlapping zip bomb.
-        if (m->offset < freeFrom) return ZipVerdict::OverLimit;
-        uint64_t dataEnd = 0;
-        ZipVerdict verdict = CheckLocalHeader(zip, *m, &dataEnd);
+        if (p.member->offset < freeFrom) return ZipVerdict::OverLimit;
+        ZipVerdict verdict = CheckLocalHeader(zip, *p.member, &p.dataStart, &freeFrom);
         if (verdict != ZipVerdict::Good) return verdict;
-        bool keep = !report->hasDiz && IsDiz(m->name) && m->size <= kDizMax;
-        std::string diz;
-        verdict = tester.Test(zip.file, *m, keep ? &diz : nullptr);
-        if (verdict != ZipVerdict::Good) return verdict;
-        if (keep) {
-            report->hasDiz = true;
-            report->diz = std::move(diz);
-        }
-        freeFrom = dataEnd;
     }
-    report->member.clear();
+    badMember->clear();
+    return ZipVerdict::Good;
+}
+
+// Every member's data, on two threads when there is enough of it, each with
+// its own handle, taking the next member in turn. The verdict is the one of
+// the first bad member in file order, whichever thread came upon it.
+ZipVerdict TestData(const Archive& zip, const std::vector<Placed>& placed, ZipReport* report) {
+    size_t dizAt = placed.size();
+    uint64_t packed = 0;
+    for (size_t i = 0; i < placed.size(); ++i) {
+        const Member& m = *placed[i].member;
+        packed += m.packed;
+        if (dizAt == placed.size() && IsDiz(m.name) && m.size <= kDizMax) dizAt = i;
+    }
+    std::vector<ZipVerdict> verdicts(placed.size(), ZipVerdict::Good);
+    std::atomic<size_t> next{0}, firstBad{placed.size()};
+    std::string diz;
+    auto work = [&](PlatFile* file) {
+        MemberTester tester;
+        for (size_t i; (i = next.fetch_add(1)) < placed.size() && i < firstBad.load();) {
+            const Member& m = *placed[i].member;
+            ZipVerdict verdict = PlatSeek(file, placed[i].dataStart) ? tester.Test(file, m, i == dizAt ? &diz : nullptr)
+                                                                      : ZipVerdict::Unreadable;
+            if (verdict == ZipVerdict::Good) continue;
+            verdicts[i] = verdict;
+            for (size_t seen = firstBad.load(); i < seen && !firstBad.compare_exchange_weak(seen, i);) {
+            }
+        }
+    };
+    PlatFile* second = placed.size() > 1 && packed >= kTwoThreadsFrom ? PlatOpenSequential(zip.path) : nullptr;
+    std::thread helper;
+    if (second) helper = std::thread(work, second);
+    work(zip.file);
+    if (helper.joinable()) helper.join();
+    if (second) PlatClose(second);
+    if (size_t bad = firstBad.load(); bad < placed.size()) {
+        report->member = placed[bad].member->name;
+        return verdicts[bad];
+    }
+    report->hasDiz = dizAt < placed.size();
+    report->diz = std::move(diz);
     return ZipVerdict::Good;
 }
 
@@ -353,7 +393,9 @@ ZipVerdict TestArchive(Archive& zip, ZipReport* report) {
     if (verdict != ZipVerdict::Good) return verdict;
     verdict = JudgeEntries(zip, &report->member);
     if (verdict != ZipVerdict::Good) return verdict;
-    return TestMembers(zip, report);
+    std::vector<Placed> placed;
+    verdict = PlaceMembers(zip, &placed, &report->member);
+    return verdict == ZipVerdict::Good ? TestData(zip, placed, report) : verdict;
 }
 
 }  // namespace
@@ -379,6 +421,7 @@ const char* ZipVerdictText(ZipVerdict verdict) {
 ZipReport ZipTestFile(const char* path) {
     ZipReport report;
     Archive zip;
+    zip.path = path;
     PlatFileInfo info;
     if (!PlatStatFile(path, &info) || !(zip.file = PlatOpenSequential(path))) return report;
     zip.size = info.bytes;

@@ -35,6 +35,8 @@ TEST_F(ZipTest, EveryWayAZipCanBeBadIsAVerdictThatUnzipShares) {
     const std::string good = Make({{"file_id.diz", kDiz}, {"a/b.txt", kText, true}});
     std::string flipped = Make({{"x.bin", kText}});
     flipped[40] ^= 1;  // a data byte
+    std::string large = Make({{"a", std::string(3 << 20, 'a')}, {"b", std::string(3 << 20, 'b')}, {"c", kText}});
+    large[(3 << 20) + 200] ^= 1;  // in b, tested beside a by a second thread
     std::string spanned = good;
     spanned[spanned.size() - 18] = 1;  // the end record's disk number
     const struct Case {
@@ -53,6 +55,7 @@ TEST_F(ZipTest, EveryWayAZipCanBeBadIsAVerdictThatUnzipShares) {
         {"no members", Make({}), ZipVerdict::Empty, "", false},
         {"one of several disks", spanned, ZipVerdict::UnsupportedFormat, "", false},
         {"a data byte flipped", flipped, ZipVerdict::CrcMismatch, "x.bin", false},
+        {"large members, the second damaged", large, ZipVerdict::CrcMismatch, "b", false},
         {"a wrong CRC", Make({{"x", kText, true, -1, -1, 0x12345678}}), ZipVerdict::CrcMismatch, "x", false},
         {"bzip2", Make({{"x", kText, false, -1, -1, -1, 0, 12}}), ZipVerdict::UnsupportedMethod, "x", false},
         {"encrypted", Make({{"x", kText, false, -1, -1, -1, 1}}), ZipVerdict::Encrypted, "x", false},
