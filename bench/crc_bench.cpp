@@ -12,6 +12,7 @@
 
 #include "platform/platform.h"
 #include "sfv/crc32.h"
+#include "sfv/file_crc.h"
 
 namespace fs = std::filesystem;
 

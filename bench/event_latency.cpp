@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "log/orvex_log.h"
+#include "log/upload_log.h"
 
 extern char** environ;
 

@@ -9,9 +9,9 @@
 
 #include "commands/command_support.h"
 #include "commands/commands.h"
-#include "log/ordered_list.h"
-#include "release/release.h"
+#include "util/ordered_list.h"
 #include "sfv/sfv.h"
+#include "release/release.h"
 #include "util/util.h"
 #include "zip/zip_release.h"
 
@@ -28,7 +28,7 @@ FileVerdict VerdictOf(const SfvEntry& entry, uint64_t* bytes) {
 // The .sfv and the directory of its files named by one argument, or "" as
 // the .sfv of a zip release; false (with the message printed) when the
 // argument names neither.
-bool LocateSfv(const char* arg, char dir[kMaxPath], char sfvPath[kMaxPath]) {
+bool LocateSfv(const Settings& settings, const char* arg, char dir[kMaxPath], char sfvPath[kMaxPath]) {
     if (FileExists(arg)) {
         GetDirPart(arg, dir);
         CopyText(sfvPath, kMaxPath, arg);
@@ -40,7 +40,7 @@ bool LocateSfv(const char* arg, char dir[kMaxPath], char sfvPath[kMaxPath]) {
     }
     if (!DirPrefix(arg, dir)) return false;
     char name[kMaxPath];
-    if (HoldsZipRelease(dir)) {
+    if (HoldsZipRelease(settings, dir)) {
         *sfvPath = '\0';
         return true;
     }
@@ -59,14 +59,15 @@ bool LocateSfv(const char* arg, char dir[kMaxPath], char sfvPath[kMaxPath]) {
 // working directory is the release's meanwhile.
 ReleaseTally CheckListed(OrderedList* entries) {
     ReleaseTally tally = {};
-    ProgressBegin(entries->Count());
+    Progress progress;
+    ProgressBegin(&progress, entries->Count());
     for (void* e = entries->First(); e; e = entries->Next()) {
         const SfvEntry& entry = *static_cast<const SfvEntry*>(e);
         uint64_t bytes = 0;
-        ReportVerdict(VerdictOf(entry, &bytes), entry.name, &tally);
-        ProgressStep(bytes);
+        ReportVerdict(&progress, VerdictOf(entry, &bytes), entry.name, &tally);
+        ProgressStep(&progress, bytes);
     }
-    ProgressEnd();
+    ProgressEnd(&progress);
     return tally;
 }
 
@@ -76,23 +77,24 @@ ReleaseTally CheckZips() {
     ReleaseTally tally = {};
     std::vector<std::string> zips = ZipNamesIn("");
     int32_t count = ReleaseVolumeCount("");
-    ProgressBegin(static_cast<int32_t>(zips.size()));
+    Progress progress;
+    ProgressBegin(&progress, static_cast<int32_t>(zips.size()));
     for (const std::string& name : zips) {
         ZipReport report = ZipTestFile(name.c_str());
         PlatFileInfo info;
         bool good = report.verdict == ZipVerdict::Good;
-        ReportVerdict(good ? FileVerdict::Ok : FileVerdict::Bad, name.c_str(), &tally);
+        ReportVerdict(&progress, good ? FileVerdict::Ok : FileVerdict::Bad, name.c_str(), &tally);
         if (count == 0 && good && report.hasDiz) count = DizVolumeCount(report.diz.data(), report.diz.size());
-        ProgressStep(PlatStatFile(name.c_str(), &info) ? info.bytes : 0);
+        ProgressStep(&progress, PlatStatFile(name.c_str(), &info) ? info.bytes : 0);
     }
-    ProgressEnd();
+    ProgressEnd(&progress);
     AddVolumeCount(count, &tally);
     return tally;
 }
 
-int CheckOne(const char* arg) {
+int CheckOne(const Settings& settings, const char* arg) {
     char dir[kMaxPath], sfvPath[kMaxPath], full[kMaxPath], before[kMaxPath];
-    if (!LocateSfv(arg, dir, sfvPath)) return kExitTrouble;
+    if (!LocateSfv(settings, arg, dir, sfvPath)) return kExitTrouble;
     OrderedList entries(sizeof(SfvEntry), CompareSfvKeys);
     if (*sfvPath && !ReadSfvEntries(sfvPath, &entries)) return Trouble(sfvPath, "cannot read the .sfv");
     if (*sfvPath && entries.Count() == 0) return Trouble(sfvPath, "the .sfv lists no file");
@@ -103,19 +105,19 @@ int CheckOne(const char* arg) {
     PlatChangeDir(before);
     char prefix[kMaxPath], label[kMaxPath];
     if (!DirPrefix(full, prefix)) return kExitTrouble;
-    ReleaseLabel(prefix, label);
+    ReleaseLabel(settings, prefix, label);
     ReportSummary(label, tally);
     return TallyStatus(tally);
 }
 
 }  // namespace
 
-int RunCheck(int argc, const char* const* argv) {
+int RunCheck(const Settings& settings, int argc, const char* const* argv) {
     bool none;
     if (!TakeCommandWords(&argc, &argv, nullptr, &none, "crevik check <dir or .sfv file>...")) return kExitTrouble;
     int status = kExitOk;
     for (int i = 0; i < argc; ++i) {
-        int one = CheckOne(argv[i]);
+        int one = CheckOne(settings, argv[i]);
         if (one > status) status = one;
     }
     return status;

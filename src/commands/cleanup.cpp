@@ -16,8 +16,6 @@
 
 #include "commands/command_support.h"
 #include "commands/commands.h"
-#include "log/orvex_log.h"
-#include "main/run_state.h"
 #include "release/release.h"
 #include "status/status.h"
 #include "util/util.h"
@@ -30,6 +28,7 @@ struct Claimant {
 };
 
 struct Sweep {
+    const Settings* settings;
     char dir[kMaxPath];  // the directory swept, full path ending in the separator
     bool dryRun;
     int status;
@@ -61,7 +60,7 @@ bool Join(const char* dir, const std::string& name, char out[kMaxPath], bool asD
 
 void AddClaimant(Sweep* sweep, const char* releaseDir) {
     char parent[kMaxPath], form[kMaxPath];
-    if (IncompleteEntryForm(releaseDir, parent, form) && std::strcmp(parent, sweep->dir) == 0)
+    if (IncompleteEntryForm(*sweep->settings, releaseDir, parent, form) && std::strcmp(parent, sweep->dir) == 0)
         sweep->claimants.push_back(Claimant{releaseDir, form});
 }
 
@@ -76,7 +75,7 @@ void FindClaimants(Sweep* sweep, const std::vector<std::string>& names) {
         if (!ListNames(release, &subs)) continue;
         for (const std::string& sub : subs) {
             char subDir[kMaxPath];
-            if (!IsReleaseSubDir(sub.c_str()) || !Join(release, sub, subDir, true)) continue;
+            if (!IsReleaseSubDir(*sweep->settings, sub.c_str()) || !Join(release, sub, subDir, true)) continue;
             if (PlatEntryKindOf(subDir) == PlatEntryKind::Dir) AddClaimant(sweep, subDir);
         }
     }
@@ -97,12 +96,12 @@ bool LooksLikeEntry(const char* path, PlatEntryKind kind) {
 enum class Judgement { Stale, Live, Unknown };
 
 // The release entered: stale when it has no .sfv or is complete.
-Judgement JudgeEntered() {
-    if (!theLog.ReadLogFile(UploadLogPath)) {
-        Trouble(UploadLogPath, "cannot read the upload log");
+Judgement JudgeEntered(Release& release) {
+    if (!ReadReleaseLog(release)) {
+        Trouble(release.logPath, "cannot read the upload log");
         return Judgement::Unknown;
     }
-    return ReleaseHasSfv() && !IsComplete(CountRelease()) ? Judgement::Live : Judgement::Stale;
+    return ReleaseHasSfv(release) && !IsComplete(CountRelease(release)) ? Judgement::Live : Judgement::Stale;
 }
 
 void RemoveEntry(Sweep* sweep, const std::string& name, PlatEntryKind kind) {
@@ -139,20 +138,23 @@ void SweepEntry(Sweep* sweep, const std::string& name) {
     // last one's, so that no event reopens the release in between.
     for (size_t i = 0; i < claimants.size(); ++i) {
         const char* dir = claimants[i]->dir.c_str();
-        if (!EnterRelease(dir)) {
+        Release release(*sweep->settings);
+        char full[kMaxPath];
+        if (!FullReleaseDir(dir, full) || !EnterRelease(release, full)) {
             sweep->status = Trouble(dir, std::strerror(errno));
             return;
         }
-        Judgement judgement = JudgeEntered();
+        Judgement judgement = JudgeEntered(release);
         if (judgement == Judgement::Stale && i + 1 == claimants.size()) RemoveEntry(sweep, name, kind);
-        LeaveRelease();
+        LeaveRelease(release);
         if (judgement == Judgement::Unknown) sweep->status = kExitTrouble;
         if (judgement != Judgement::Stale) return;
     }
 }
 
-int CleanDirectory(const char* arg, bool dryRun) {
+int CleanDirectory(const Settings& settings, const char* arg, bool dryRun) {
     Sweep sweep{};
+    sweep.settings = &settings;
     sweep.dryRun = dryRun;
     char full[kMaxPath];
     if (!PlatFullDirPath(arg, full)) return Trouble(arg, "no such directory");
@@ -160,8 +162,8 @@ int CleanDirectory(const char* arg, bool dryRun) {
     std::vector<std::string> names;
     if (!ListNames(sweep.dir, &names)) return Trouble(arg, std::strerror(errno));
 
-    sweep.hasA = AnyIncompleteEntryForm(false, sweep.anyA);
-    sweep.hasB = AnyIncompleteEntryForm(true, sweep.anyB);
+    sweep.hasA = AnyIncompleteEntryForm(settings, false, sweep.anyA);
+    sweep.hasB = AnyIncompleteEntryForm(settings, true, sweep.anyB);
     FindClaimants(&sweep, names);
     for (const std::string& name : names) SweepEntry(&sweep, name);
     return sweep.status;
@@ -169,13 +171,13 @@ int CleanDirectory(const char* arg, bool dryRun) {
 
 }  // namespace
 
-int RunCleanup(int argc, const char* const* argv) {
+int RunCleanup(const Settings& settings, int argc, const char* const* argv) {
     bool dryRun;
     if (!TakeCommandWords(&argc, &argv, "--dry-run", &dryRun, "crevik cleanup [--dry-run] <dir>..."))
         return kExitTrouble;
     int status = kExitOk;
     for (int i = 0; i < argc; ++i) {
-        int one = CleanDirectory(argv[i], dryRun);
+        int one = CleanDirectory(settings, argv[i], dryRun);
         if (one > status) status = one;
     }
     return status;

@@ -10,33 +10,25 @@
 
 namespace {
 
-struct Progress {
-    bool active;
-    bool drawn;
-    int32_t done, total;
-    uint64_t bytes;
-    double startMs;
-} progress;
-
-void ClearProgressLine() {
-    if (!progress.drawn) return;
+void ClearProgressLine(Progress* progress) {
+    if (!progress->drawn) return;
     std::fputs("\r\033[K", stderr);
-    progress.drawn = false;
+    progress->drawn = false;
 }
 
-void DrawProgressLine() {
-    double seconds = (PlatClockMs() - progress.startMs) / 1000.0;
-    double mbps = seconds > 0 ? static_cast<double>(progress.bytes) / (1024.0 * 1024.0) / seconds : 0.0;
-    std::fprintf(stderr, "\r\033[K%d of %d files, %.1f MB/s", progress.done, progress.total, mbps);
+void DrawProgressLine(Progress* progress) {
+    double seconds = (PlatClockMs() - progress->startMs) / 1000.0;
+    double mbps = seconds > 0 ? static_cast<double>(progress->bytes) / (1024.0 * 1024.0) / seconds : 0.0;
+    std::fprintf(stderr, "\r\033[K%d of %d files, %.1f MB/s", progress->done, progress->total, mbps);
     std::fflush(stderr);
-    progress.drawn = true;
+    progress->drawn = true;
 }
 
 bool IsSep(char c) { return c == '/' || c == '\\'; }
 
 }  // namespace
 
-void ReportVerdict(FileVerdict verdict, const char* name, ReleaseTally* tally) {
+void ReportVerdict(Progress* progress, FileVerdict verdict, const char* name, ReleaseTally* tally) {
     const char* word = "OK";
     ++tally->files;
     switch (verdict) {
@@ -52,13 +44,12 @@ void ReportVerdict(FileVerdict verdict, const char* name, ReleaseTally* tally) {
         ++tally->missing;
         break;
     }
-    ClearProgressLine();
+    ClearProgressLine(progress);
     std::printf("%-9s%s\n", word, name);
-    if (progress.active) std::fflush(stdout);
+    if (progress->active) std::fflush(stdout);
 }
 
 void ReportSummary(const char* label, const ReleaseTally& tally) {
-    ClearProgressLine();
     std::printf("%s: %d files, %d ok, %d bad, %d missing\n", label, tally.files, tally.ok, tally.bad, tally.missing);
     std::fflush(stdout);
 }
@@ -71,9 +62,9 @@ void AddVolumeCount(int32_t count, ReleaseTally* tally) {
 
 int TallyStatus(const ReleaseTally& tally) { return tally.ok == tally.files ? kExitOk : kExitFound; }
 
-void ReleaseLabel(const char* dir, char out[kMaxPath]) {
+void ReleaseLabel(const Settings& settings, const char* dir, char out[kMaxPath]) {
     char parent[kMaxPath], name[kMaxPath], sub[kMaxPath];
-    if (SplitReleasePath(dir, parent, name, sub) && *name)
+    if (SplitReleasePath(settings, dir, parent, name, sub) && *name)
         std::snprintf(out, kMaxPath, "%s/%s", name, sub);
     else
         CopyText(out, kMaxPath, *name ? name : dir);
@@ -94,29 +85,28 @@ bool DirPrefix(const char* arg, char out[kMaxPath]) {
 }
 
 int Trouble(const char* path, const char* what) {
-    ClearProgressLine();
     std::fflush(stdout);
     std::fprintf(stderr, "crevik: %s: %s\n", path, what);
     return kExitTrouble;
 }
 
-void ProgressBegin(int32_t total) {
-    progress = Progress{};
-    progress.active = PlatStderrIsTerminal();
-    progress.total = total;
-    progress.startMs = PlatClockMs();
-    if (progress.active) DrawProgressLine();
+void ProgressBegin(Progress* progress, int32_t total) {
+    *progress = Progress{};
+    progress->active = PlatStderrIsTerminal();
+    progress->total = total;
+    progress->startMs = PlatClockMs();
+    if (progress->active) DrawProgressLine(progress);
 }
 
-void ProgressStep(uint64_t bytes) {
-    ++progress.done;
-    progress.bytes += bytes;
-    if (progress.active) DrawProgressLine();
+void ProgressStep(Progress* progress, uint64_t bytes) {
+    ++progress->done;
+    progress->bytes += bytes;
+    if (progress->active) DrawProgressLine(progress);
 }
 
-void ProgressEnd() {
-    ClearProgressLine();
-    progress.active = false;
+void ProgressEnd(Progress* progress) {
+    ClearProgressLine(progress);
+    progress->active = false;
 }
 
 bool TakeCommandWords(int* argc, const char* const** argv, const char* option, bool* given, const char* usage) {
@@ -129,6 +119,5 @@ bool TakeCommandWords(int* argc, const char* const** argv, const char* option, b
         std::fprintf(stderr, "usage: %s\n", usage);
         return false;
     }
-    LoadProgramConfig(ProgramWord());
     return true;
 }

@@ -6,19 +6,12 @@
 
 #include <cstdint>
 
+#include "config/settings.h"
 #include "platform/platform.h"
-
-// ---- the commands (argv: the words after the command word) ----
-int RunCheck(int argc, const char* const* argv);
-int RunCleanup(int argc, const char* const* argv);
-int RunRescan(int argc, const char* const* argv);
-
-// Word 0 of the command line: Crevik.ini lies beside the program.
-const char* ProgramWord();
 
 // The words after a command word: `option`, when it comes first, is taken
 // off and reported in *given; then at least one path must remain, else the
-// usage line goes to standard error. The program's Crevik.ini is loaded.
+// usage line goes to standard error.
 bool TakeCommandWords(int* argc, const char* const** argv, const char* option, bool* given, const char* usage);
 
 // ---- verdicts and summaries ----
@@ -28,8 +21,22 @@ struct ReleaseTally {
     int32_t files, ok, bad, missing;
 };
 
+// ---- progress of a CRC pass ----
+// When standard error is a terminal, a line there shows files done of total
+// and MB/s; verdict lines printed meanwhile clear it first.
+struct Progress {
+    bool active;
+    bool drawn;
+    int32_t done, total;
+    uint64_t bytes;
+    double startMs;
+};
+void ProgressBegin(Progress* progress, int32_t total);
+void ProgressStep(Progress* progress, uint64_t bytes);  // one more file, of this many bytes
+void ProgressEnd(Progress* progress);
+
 // Counts the verdict and prints "OK       name", the word padded to 9.
-void ReportVerdict(FileVerdict verdict, const char* name, ReleaseTally* tally);
+void ReportVerdict(Progress* progress, FileVerdict verdict, const char* name, ReleaseTally* tally);
 // "Some.Release: 3 files, 1 ok, 1 bad, 1 missing"
 void ReportSummary(const char* label, const ReleaseTally& tally);
 // A zip release's volume count: the volumes not there count as missing,
@@ -40,7 +47,7 @@ int TallyStatus(const ReleaseTally& tally);
 
 // The name a summary gives a release directory (ending in the separator):
 // its own name, or "Some.Release/CD1" for a release sub-directory.
-void ReleaseLabel(const char* dir, char out[kMaxPath]);
+void ReleaseLabel(const Settings& settings, const char* dir, char out[kMaxPath]);
 
 // An argument naming a directory as a prefix: separators at its end trimmed,
 // then exactly one added. False, with a message, when it does not fit.
@@ -48,12 +55,5 @@ bool DirPrefix(const char* arg, char out[kMaxPath]);
 
 // "crevik: <path>: <what>" on standard error; returns kExitTrouble.
 int Trouble(const char* path, const char* what);
-
-// ---- progress of a CRC pass ----
-// When standard error is a terminal, a line there shows files done of total
-// and MB/s; verdict lines printed meanwhile clear it first.
-void ProgressBegin(int32_t total);
-void ProgressStep(uint64_t bytes);  // one more file, of this many bytes
-void ProgressEnd();
 
 #endif

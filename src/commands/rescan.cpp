@@ -11,8 +11,6 @@
 
 #include "commands/command_support.h"
 #include "commands/commands.h"
-#include "log/orvex_log.h"
-#include "main/run_state.h"
 #include "release/release.h"
 #include "sfv/sfv.h"
 #include "status/status.h"
@@ -22,23 +20,23 @@ namespace {
 
 // A listed file that is on disk gets its verdict again; an existing record
 // keeps its uploader and figures, a new one is the unknown uploader's.
-FileVerdict VerifyPresent(const SfvEntry& entry, uint64_t bytes) {
-    bool good = ListedFileIsGood(entry);
+FileVerdict VerifyPresent(Release& release, const SfvEntry& entry, uint64_t bytes) {
+    bool good = TestListedFile(release, entry);
     UploadRecord record = {};
-    if (const UploadRecord* existing = theLog.FindRecord(entry.name)) {
+    if (const UploadRecord* existing = release.log.FindRecord(entry.name)) {
         record = *existing;
     } else {
         CopyText(record.user, kUnknownUploader);
         CopyText(record.group, kUnknownUploader);
         record.size = SizeInKb(bytes);
     }
-    RecordVerdict(entry.name, record.user, record.group, record.size, record.speed, good);
+    RecordVerdict(release, entry.name, record.user, record.group, record.size, record.speed, good);
     return good ? FileVerdict::Ok : FileVerdict::Bad;
 }
 
 // An absent file set aside as NAME.bad is its failed upload, whose 'F' record stays.
-bool IsSetAside(const SfvEntry& entry) {
-    const UploadRecord* record = theLog.FindRecord(entry.name);
+bool IsSetAside(Release& release, const SfvEntry& entry) {
+    const UploadRecord* record = release.log.FindRecord(entry.name);
     char badName[kMaxPath + 8];
     std::snprintf(badName, sizeof badName, "%s%s", entry.name, kBadSuffix);
     return record && record->status == 'F' && PlatEntryKindOf(badName) == PlatEntryKind::File;
@@ -55,31 +53,32 @@ void AddPresentKeys(std::vector<uint32_t>* keys) {
     PlatFindClose(find);
 }
 
-void SettleUpDirs() {
+void SettleUpDirs(Release& release) {
     std::vector<std::string> done;
-    for (int32_t i = 0; i < theLog.records->Count(); ++i) {
-        const UploadRecord* r = static_cast<const UploadRecord*>(theLog.records->GetAt(i));
+    for (int32_t i = 0; i < release.log.records->Count(); ++i) {
+        const UploadRecord* r = static_cast<const UploadRecord*>(release.log.records->GetAt(i));
         std::string who = std::string(r->user) + '\n' + r->group;
         if (std::find(done.begin(), done.end(), who) != done.end()) continue;
         done.push_back(who);
         UploadRecord copy = *r;  // the update searches the records and moves their cursor
-        UpdateUpDir(copy.user, copy.group);
+        ShowUploader(release, copy.user, copy.group);
     }
-    RemoveStaleUpDirs();
+    RemoveStaleUpDirs(release.settings, release.log);
 }
 
 // The release entered: verdicts, records, then the status entries.
-int RescanEntered() {
-    if (!theLog.ReadLogFile(UploadLogPath)) return Trouble(UploadLogPath, "cannot read the upload log");
-    if (!ReleaseHasSfv()) return Trouble(ReleaseDir, "no .sfv");
-    bool wasComplete = IsComplete(CountRelease());
-    OrderedList* listed = theLog.sfvEntries;
-    if (!listed || listed->Count() == 0) return Trouble(ReleaseDir, "the .sfv lists no file");
+int RescanEntered(Release& release) {
+    if (!ReadReleaseLog(release)) return Trouble(release.logPath, "cannot read the upload log");
+    if (!ReleaseHasSfv(release)) return Trouble(release.dir, "no .sfv");
+    bool wasComplete = IsComplete(CountRelease(release));
+    OrderedList* listed = release.sfv.entries;
+    if (!listed || listed->Count() == 0) return Trouble(release.dir, "the .sfv lists no file");
 
     ReleaseTally tally = {};
     std::vector<uint32_t> keys;
     AddPresentKeys(&keys);
-    ProgressBegin(listed->Count());
+    Progress progress;
+    ProgressBegin(&progress, listed->Count());
     // Index by index: a verdict may search the .sfv list and move its cursor.
     for (int32_t i = 0; i < listed->Count(); ++i) {
         const SfvEntry entry = *static_cast<const SfvEntry*>(listed->GetAt(i));
@@ -91,40 +90,43 @@ int RescanEntered() {
         if (present && PlatOpenForWriting(entry.name))
             present = false;
         else if (present)
-            verdict = VerifyPresent(entry, info.bytes);
-        else if (IsSetAside(entry))
+            verdict = VerifyPresent(release, entry, info.bytes);
+        else if (IsSetAside(release, entry))
             verdict = FileVerdict::Bad;
         if (verdict == FileVerdict::Bad) keys.push_back(entry.key);  // set aside now or before
-        ReportVerdict(verdict, entry.name, &tally);
-        ProgressStep(present ? info.bytes : 0);
+        ReportVerdict(&progress, verdict, entry.name, &tally);
+        ProgressStep(&progress, present ? info.bytes : 0);
     }
-    ProgressEnd();
-    if (theLog.zipRelease) AddVolumeCount(theLog.zipCount, &tally);
+    ProgressEnd(&progress);
+    if (release.sfv.zipRelease) AddVolumeCount(release.sfv.zipCount, &tally);
     std::sort(keys.begin(), keys.end());
-    theLog.KeepRecordsOf(keys.data(), keys.size());
-    if (theLog.modified && !theLog.WriteLogFile()) return Trouble(UploadLogPath, "cannot write the upload log");
+    release.log.KeepRecordsOf(keys.data(), keys.size());
+    if (release.log.modified && !release.log.WriteLogFile())
+        return Trouble(release.logPath, "cannot write the upload log");
 
-    SettleUpDirs();
-    SettleRelease(wasComplete);
+    SettleUpDirs(release);
+    SettleRelease(release, wasComplete);
     char label[kMaxPath];
-    ReleaseLabel(ReleaseDir, label);
+    ReleaseLabel(release.settings, release.dir, label);
     ReportSummary(label, tally);
     return TallyStatus(tally);
 }
 
-int RescanRelease(const char* dir) {
-    if (!EnterRelease(dir)) return Trouble(dir, std::strerror(errno));
-    int status = RescanEntered();
-    LeaveRelease();
+int RescanRelease(const Settings& settings, const char* dir) {
+    Release release(settings);
+    char full[kMaxPath];
+    if (!FullReleaseDir(dir, full) || !EnterRelease(release, full)) return Trouble(dir, std::strerror(errno));
+    int status = RescanEntered(release);
+    LeaveRelease(release);
     return status;
 }
 
 // Every real directory below `dir` (a prefix ending in the separator) that
 // holds a .sfv or is a zip release, in name order; links are not followed, so
 // no loop and no release outside the tree.
-void FindReleases(const char* dir, std::vector<std::string>* releases) {
+void FindReleases(const Settings& settings, const char* dir, std::vector<std::string>* releases) {
     char sfv[kMaxPath];
-    if (FindSfvName(dir, sfv) || HoldsZipRelease(dir)) releases->push_back(dir);
+    if (FindSfvName(dir, sfv) || HoldsZipRelease(settings, dir)) releases->push_back(dir);
     char pattern[kMaxPath + 2];
     std::snprintf(pattern, sizeof pattern, "%s*", dir);
     PlatFindEntry entry;
@@ -139,29 +141,29 @@ void FindReleases(const char* dir, std::vector<std::string>* releases) {
     PlatFindClose(find);
     for (const std::string& sub : subs) {
         std::string bare = sub.substr(0, sub.size() - 1);
-        if (PlatEntryKindOf(bare.c_str()) == PlatEntryKind::Dir) FindReleases(sub.c_str(), releases);
+        if (PlatEntryKindOf(bare.c_str()) == PlatEntryKind::Dir) FindReleases(settings, sub.c_str(), releases);
     }
 }
 
-int RescanTree(const char* arg) {
+int RescanTree(const Settings& settings, const char* arg) {
     char full[kMaxPath], prefix[kMaxPath];
     if (!PlatFullDirPath(arg, full)) return Trouble(arg, "no such directory");
     if (!DirPrefix(full, prefix)) return kExitTrouble;
     std::vector<std::string> releases;
-    FindReleases(prefix, &releases);
+    FindReleases(settings, prefix, &releases);
     if (releases.empty()) return Trouble(arg, "no .sfv below");
     int status = kExitOk;
-    for (const std::string& release : releases) status = std::max(status, RescanRelease(release.c_str()));
+    for (const std::string& release : releases) status = std::max(status, RescanRelease(settings, release.c_str()));
     return status;
 }
 
 }  // namespace
 
-int RunRescan(int argc, const char* const* argv) {
+int RunRescan(const Settings& settings, int argc, const char* const* argv) {
     bool recursive;
     if (!TakeCommandWords(&argc, &argv, "-r", &recursive, "crevik rescan [-r] <dir>...")) return kExitTrouble;
     int status = kExitOk;
     for (int i = 0; i < argc; ++i)
-        status = std::max(status, recursive ? RescanTree(argv[i]) : RescanRelease(argv[i]));
+        status = std::max(status, recursive ? RescanTree(settings, argv[i]) : RescanRelease(settings, argv[i]));
     return status;
 }

@@ -5,21 +5,21 @@
 
 #include "util/util.h"
 
-bool WriteDiagLog(const IniConfig& config, const char* format, ...) {
-    static char buffer[kDiagMessageMax + 1];  // the path first, then the message
-    std::snprintf(buffer, sizeof buffer, "%s%s", config.configDir, kDiagLogName);
-    FILE* file = std::fopen(buffer, "ab");
-    if (!file) return false;
+bool WriteDiagLog(const Settings& settings, const char* format, ...) {
+    char path[kMaxPath + 16];
+    std::snprintf(path, sizeof path, "%s%s", settings.configDir, kDiagLogName);
 
+    char message[kDiagMessageMax + 1];
     va_list args;
     va_start(args, format);
-    std::vsnprintf(buffer, sizeof buffer, format, args);
+    std::vsnprintf(message, sizeof message, format, args);
     va_end(args);
 
     PlatLocalTime t = PlatNow();
-    bool written = std::fprintf(file, "%04d/%02d/%02d %02d:%02d:%02d %s\r\n", t.year, t.month, t.day,
-                                t.hour, t.minute, t.second, buffer) > 0;
-    if (std::fflush(file) != 0) written = false;
-    std::fclose(file);
-    return written;
+    char line[kDiagMessageMax + 32];
+    int len = std::snprintf(line, sizeof line, "%04d/%02d/%02d %02d:%02d:%02d %s\r\n", t.year, t.month, t.day,
+                            t.hour, t.minute, t.second, message);
+    if (len <= 0) return false;
+    // One write per line: lines of concurrent runs never interleave.
+    return PlatAppendOnce(path, line, static_cast<size_t>(len) < sizeof line ? static_cast<size_t>(len) : sizeof line - 1);
 }

@@ -3,13 +3,13 @@
 #ifndef CREVIK_DIAG_LOG_H
 #define CREVIK_DIAG_LOG_H
 
-#include "config/ini_config.h"
+#include "config/settings.h"
 
 constexpr int kDiagMessageMax = 511;
 constexpr const char* kDiagLogName = "Crevik.log";
 
 // True when the line was written.
-bool WriteDiagLog(const IniConfig& config, const char* format, ...)
+bool WriteDiagLog(const Settings& settings, const char* format, ...)
 #if defined(__GNUC__)
     __attribute__((format(printf, 2, 3)))
 #endif

@@ -6,8 +6,6 @@
 
 #include "util/util.h"
 
-IniConfig theConfig;
-
 namespace {
 
 constexpr int kLineRead = 511;  // one read takes at most 510 characters

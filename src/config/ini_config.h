@@ -1,11 +1,11 @@
-// The configuration store, read once from "Crevik.ini" beside the program.
-// Every caller passes its own default at every lookup; no key is required.
+// The ini file reader behind Settings: sections, keys and values as the file
+// has them. Every lookup passes its own default.
 #ifndef CREVIK_INI_CONFIG_H
 #define CREVIK_INI_CONFIG_H
 
 #include <cstdint>
 
-#include "log/ordered_list.h"
+#include "util/ordered_list.h"
 #include "platform/platform.h"
 
 struct ConfigEntry {
@@ -33,7 +33,5 @@ public:
 private:
     OrderedList* entries_;
 };
-
-extern IniConfig theConfig;
 
 #endif

@@ -3,30 +3,21 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include "config/diag_log.h"
-#include "config/ini_config.h"
-#include "feed/feed.h"
 #include "feed/feed_internal.h"
-#include "main/run_state.h"
-#include "status/status.h"
 #include "util/util.h"
 
 namespace {
-
-JsonLine line;      // static: 64 KiB that cost nothing until a line is built
-bool failedThisRun;  // a feed that failed is reported once and left alone for the run
-bool silenced;
-
-const char* FeedSetting() { return theConfig.GetString("GENERAL", "FEED", ""); }
 
 bool IsAbsolute(const char* path) {
     return path[0] == '/' || path[0] == '\\' || (path[0] && path[1] == ':');
 }
 
-void ReportOnce(const char* path, const char* problem) {
-    failedThisRun = true;
-    WriteDiagLog(theConfig, "Feed %s: %s", path, problem);
+void ReportOnce(Feed& feed, const char* path, const char* problem) {
+    feed.failed = true;
+    WriteDiagLog(*feed.settings, "Feed %s: %s", path, problem);
 }
 
 // "2026-12-07T03:10:00+01:00"
@@ -39,34 +30,45 @@ void FormatTime(char out[32]) {
 
 }  // namespace
 
-bool FeedIsOn() { return !silenced && *FeedSetting() != '\0'; }
+Feed::Feed() : settings(nullptr), silenced(false), failed(false) { dir[0] = release[0] = sub[0] = '\0'; }
 
-void FeedSilence() { silenced = true; }
+Feed::~Feed() {}
 
-JsonLine* FeedStartLine(const char* event) {
-    if (failedThisRun || !FeedIsOn()) return nullptr;
-    char time[32];
-    FormatTime(time);
-    char parent[kMaxPath], dirname[kMaxPath], sub[kMaxPath], dir[kMaxPath];
-    SplitReleasePath(ReleaseDir, parent, dirname, sub);
-    CopyText(dir, ReleaseDir);
-    size_t len = std::strlen(dir);
-    if (len > 1 && (dir[len - 1] == '/' || dir[len - 1] == '\\')) dir[len - 1] = '\0';
-
-    JsonStart(&line);
-    JsonText(&line, "time", time);
-    JsonText(&line, "event", event);
-    JsonText(&line, "release", dirname);
-    JsonText(&line, "sub", sub);
-    JsonText(&line, "dir", dir);
-    return &line;
+void FeedOpen(Feed* feed, const Settings& settings, const char* dir, const char* release, const char* sub) {
+    feed->settings = &settings;
+    CopyText(feed->dir, dir);
+    size_t len = std::strlen(feed->dir);
+    if (len > 1 && (feed->dir[len - 1] == '/' || feed->dir[len - 1] == '\\')) feed->dir[len - 1] = '\0';
+    CopyText(feed->release, release);
+    CopyText(feed->sub, sub);
+    feed->failed = false;
 }
 
-void FeedSendLine(JsonLine* feedLine) {
-    const char* setting = FeedSetting();
+bool FeedIsOn(const Feed& feed) { return !feed.silenced && feed.settings && feed.settings->feed[0] != '\0'; }
+
+JsonLine* FeedStartLine(Feed& feed, const char* event) {
+    if (feed.failed || !FeedIsOn(feed)) return nullptr;
+    // 64 KiB that cost nothing until a line is built.
+    if (!feed.line) feed.line.reset(new (std::nothrow) JsonLine);
+    if (!feed.line) return nullptr;
+    char time[32];
+    FormatTime(time);
+    JsonLine* line = feed.line.get();
+    JsonStart(line);
+    JsonText(line, "time", time);
+    JsonText(line, "event", event);
+    JsonText(line, "release", feed.release);
+    JsonText(line, "sub", feed.sub);
+    JsonText(line, "dir", feed.dir);
+    return line;
+}
+
+void FeedSendLine(Feed& feed, JsonLine* line) {
+    const char* setting = feed.settings->feed;
     char path[kMaxPath];
-    int pathLength = std::snprintf(path, sizeof path, "%s%s", IsAbsolute(setting) ? "" : theConfig.configDir, setting);
-    if (pathLength >= kMaxPath) return ReportOnce(setting, "path too long");
-    if (!JsonFinish(feedLine)) return ReportOnce(path, "line too long");
-    if (!PlatAppendOnce(path, feedLine->text, feedLine->length)) ReportOnce(path, std::strerror(errno));
+    int pathLength =
+        std::snprintf(path, sizeof path, "%s%s", IsAbsolute(setting) ? "" : feed.settings->configDir, setting);
+    if (pathLength >= kMaxPath) return ReportOnce(feed, setting, "path too long");
+    if (!JsonFinish(line)) return ReportOnce(feed, path, "line too long");
+    if (!PlatAppendOnce(path, line->text, line->length)) ReportOnce(feed, path, std::strerror(errno));
 }

@@ -1,4 +1,4 @@
-#include "log/orvex_log.h"
+#include "log/upload_log.h"
 
 #include <cstring>
 

@@ -3,10 +3,8 @@
 #include <cstring>
 
 #include "config/diag_log.h"
-#include "log/orvex_log.h"
+#include "log/upload_log.h"
 #include "util/util.h"
-
-OrvexLog theLog;
 
 namespace {
 
@@ -54,32 +52,13 @@ struct BlockWriter {
 
 }  // namespace
 
-OrvexLog::OrvexLog()
-    : modified(false), records(nullptr), userTallies(nullptr), groupTallies(nullptr), aclEntries(nullptr),
-      sfvEntries(nullptr), zipRelease(false), zipCount(0), sfvUploaded(0), sfvCount(-1), sfvGood(0), raceFiles(0),
-      raceTotalSize(0), raceAvgSpeed(0), fastest(nullptr) {
+UploadLog::UploadLog(const Settings& settings_) : settings(settings_), modified(false), records(nullptr) {
     logPath[0] = '\0';
 }
 
-OrvexLog::~OrvexLog() { Reset(); }
+UploadLog::~UploadLog() { delete records; }
 
-void OrvexLog::Reset() {
-    delete records;
-    delete userTallies;
-    delete groupTallies;
-    delete aclEntries;
-    delete sfvEntries;
-    records = userTallies = groupTallies = aclEntries = sfvEntries = nullptr;
-    modified = false;
-    logPath[0] = '\0';
-    sfvUploaded = sfvGood = raceFiles = raceTotalSize = raceAvgSpeed = 0;
-    sfvCount = -1;
-    zipRelease = false;
-    zipCount = 0;
-    fastest = nullptr;
-}
-
-bool OrvexLog::ReadLogFile(const char* path) {
+bool UploadLog::ReadLogFile(const char* path) {
     if (records) return true;
     CopyText(logPath, path);
     records = new OrderedList(sizeof(UploadRecord), CompareKeys);
@@ -89,7 +68,7 @@ bool OrvexLog::ReadLogFile(const char* path) {
     if (!PlatPathExists(path)) return true;
     FILE* file = OpenFileForRead(path);
     if (!file) {
-        WriteDiagLog(theConfig, "OrvexLog::ReadLogFile() fopen failed - %s", std::strerror(errno));
+        WriteDiagLog(settings, "OrvexLog::ReadLogFile() fopen failed - %s", std::strerror(errno));
         delete records;
         records = nullptr;
         return false;
@@ -103,7 +82,7 @@ bool OrvexLog::ReadLogFile(const char* path) {
     return true;
 }
 
-bool OrvexLog::WriteLogFile() {
+bool UploadLog::WriteLogFile() {
     if (!records) return false;
     bool existed = PlatPathExists(logPath);
     if (existed) PlatSetHidden(logPath, false);
@@ -116,7 +95,7 @@ bool OrvexLog::WriteLogFile() {
     // run killed mid-save or a full disk never costs the release its log.
     char tempPath[kMaxPath + 8];
     std::snprintf(tempPath, sizeof tempPath, "%s%s", logPath, kLogTempSuffix);
-    static BlockWriter writer;
+    BlockWriter writer;
     writer.file = PlatCreateTruncate(tempPath);
     writer.ok = writer.file != nullptr;
     writer.used = 0;
@@ -131,7 +110,7 @@ bool OrvexLog::WriteLogFile() {
 
     if (error) {
         if (writer.file) PlatDeleteFile(tempPath);
-        WriteDiagLog(theConfig, "OrvexLog::WriteLogFile() fopen failed - %s", std::strerror(error));
+        WriteDiagLog(settings, "OrvexLog::WriteLogFile() fopen failed - %s", std::strerror(error));
         if (existed) PlatSetHidden(logPath, true);
         return false;
     }

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "config/diag_log.h"
-#include "log/orvex_log.h"
+#include "log/upload_log.h"
 #include "util/util.h"
 
 namespace {
@@ -13,31 +13,31 @@ void CopyNameOrDash(char (&field)[kNameField], const char* name) { CopyText(fiel
 
 }  // namespace
 
-void OrvexLog::AddWithCheck(const char* user, const char* group, int32_t size, int32_t speed, const char* name,
+void UploadLog::AddWithCheck(const char* user, const char* group, int32_t size, int32_t speed, const char* name,
                             int32_t status) {
     PutRecord(user, group, size, speed, name, status, false);
 }
 
-void OrvexLog::SetRecord(const char* user, const char* group, int32_t size, int32_t speed, const char* name,
+void UploadLog::SetRecord(const char* user, const char* group, int32_t size, int32_t speed, const char* name,
                          int32_t status) {
     PutRecord(user, group, size, speed, name, status, true);
 }
 
-UploadRecord* OrvexLog::FindRecord(const char* name) {
+UploadRecord* UploadLog::FindRecord(const char* name) {
     if (!records) return nullptr;
     UploadRecord probe;
     probe.key = static_cast<double>(FileKey(name));
     return static_cast<UploadRecord*>(records->Find(&probe));
 }
 
-void OrvexLog::PutRecord(const char* user, const char* group, int32_t size, int32_t speed, const char* name,
+void UploadLog::PutRecord(const char* user, const char* group, int32_t size, int32_t speed, const char* name,
                          int32_t status, bool overVerdict) {
     if (!records) {
-        WriteDiagLog(theConfig, "OrvexLog::AddWithCheck() Log is not readed - user = %s, group = %s, file = %s",
+        WriteDiagLog(settings, "OrvexLog::AddWithCheck() Log is not readed - user = %s, group = %s, file = %s",
                      user, group, name);
         return;
     }
-    if (theConfig.IsUncountedExtension(name)) return;
+    if (IsUncountedExtension(settings, name)) return;
 
     UploadRecord record;
     std::memset(&record, 0, sizeof record);
@@ -59,9 +59,9 @@ void OrvexLog::PutRecord(const char* user, const char* group, int32_t size, int3
     }
 }
 
-int32_t OrvexLog::UserCountAndSpeedAndSize(const char* user, char* countOut, char* speedOut, char* sizeOut) {
+int32_t UploadLog::UserCountAndSpeedAndSize(const char* user, char* countOut, char* speedOut, char* sizeOut) {
     if (!records) {
-        WriteDiagLog(theConfig, "OrvexLog::UserCountAndSpeedAndSize() Log is not readed - user = %s", user);
+        WriteDiagLog(settings, "OrvexLog::UserCountAndSpeedAndSize() Log is not readed - user = %s", user);
         if (countOut) CopyText(countOut, kNameField, "-1");
         if (sizeOut) CopyText(sizeOut, kNameField, "NULL");
         if (speedOut) CopyText(speedOut, kNameField, "NULL");
@@ -79,13 +79,13 @@ int32_t OrvexLog::UserCountAndSpeedAndSize(const char* user, char* countOut, cha
     }
     if (countOut) std::snprintf(countOut, kNameField, "%d", count);
     if (sizeOut) CopyText(sizeOut, kNameField, FormatSize(totalSize));
-    if (speedOut) std::snprintf(speedOut, kNameField, "%sps", FormatSize(totalSize / totalTime));
+    if (speedOut) std::snprintf(speedOut, kNameField, "%sps", FormatSize(totalSize / totalTime).text);
     return count;
 }
 
-UploadRecord* OrvexLog::GetNodeWithCheckBad(const char* name) {
+UploadRecord* UploadLog::GetNodeWithCheckBad(const char* name) {
     if (!records) {
-        WriteDiagLog(theConfig, "OrvexLog::GetNodeWithCheckBad() Log is not readed - file = %s", name);
+        WriteDiagLog(settings, "OrvexLog::GetNodeWithCheckBad() Log is not readed - file = %s", name);
         return nullptr;
     }
     UploadRecord probe;
@@ -102,13 +102,13 @@ UploadRecord* OrvexLog::GetNodeWithCheckBad(const char* name) {
     return static_cast<UploadRecord*>(records->Find(&probe));
 }
 
-void OrvexLog::RemoveRecord(const char* name) {
+void UploadLog::RemoveRecord(const char* name) {
     if (!GetNodeWithCheckBad(name)) return;
     records->RemoveCurrent();
     modified = true;
 }
 
-void OrvexLog::KeepRecordsOf(const uint32_t* keys, size_t count) {
+void UploadLog::KeepRecordsOf(const uint32_t* keys, size_t count) {
     if (!records) return;
     for (void* e = records->First(); e;) {
         uint32_t key = static_cast<uint32_t>(static_cast<const UploadRecord*>(e)->key);
@@ -122,30 +122,11 @@ void OrvexLog::KeepRecordsOf(const uint32_t* keys, size_t count) {
     }
 }
 
-void OrvexLog::TakeRecord(const char* name, char* userOut, char* groupOut) {
+void UploadLog::TakeRecord(const char* name, char* userOut, char* groupOut) {
     const UploadRecord* found = GetNodeWithCheckBad(name);
     if (!found) return;
     if (userOut) CopyText(userOut, kNameField, found->user);
     if (groupOut) CopyText(groupOut, kNameField, found->group);
     records->RemoveCurrent();
     modified = true;
-}
-
-int CompareTallySize(const void* a, const void* b) {
-    // The sign of b - a, without the overflow a plain subtraction risks.
-    int32_t x = static_cast<const RaceTally*>(a)->size;
-    int32_t y = static_cast<const RaceTally*>(b)->size;
-    return x == y ? 0 : (y > x ? 1 : -1);
-}
-
-int CompareTallyUser(const void* a, const void* b) {
-    return std::strcmp(static_cast<const RaceTally*>(a)->user, static_cast<const RaceTally*>(b)->user);
-}
-
-int CompareTallyGroup(const void* a, const void* b) {
-    return std::strcmp(static_cast<const RaceTally*>(a)->group, static_cast<const RaceTally*>(b)->group);
-}
-
-int CompareSfvKeys(const void* a, const void* b) {
-    return *static_cast<const uint32_t*>(a) == *static_cast<const uint32_t*>(b) ? 0 : 1;
 }

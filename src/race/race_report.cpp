@@ -3,12 +3,8 @@
 #include <cstring>
 
 #include "config/diag_log.h"
-#include "config/ini_config.h"
-#include "log/orvex_log.h"
-#include "main/run_state.h"
 #include "platform/platform.h"
 #include "race/race.h"
-#include "status/status.h"
 
 namespace {
 
@@ -16,7 +12,6 @@ constexpr const char* kSeparator = "+-------------------------------------------
 // Shown in place of the winner or the peak record when no upload counted.
 constexpr const char* kNoValue = "none";
 constexpr int kValueMax = 128;                        // the longest value: two names and five numbers
-constexpr int kReleaseNameMax = 2 * kMaxPath + 4;     // "dirname (sub)"
 constexpr int kUserAtGroupMax = 2 * kNameField;       // "user@group"
 
 void WriteRow(FILE* file, const char* label, const char* value) {
@@ -29,34 +24,25 @@ double Percent(int32_t size, int32_t total) {
     return static_cast<double>(size) * 100.0 / static_cast<double>(total);
 }
 
-void WriteReleaseInfo(FILE* file) {
-    char parent[kMaxPath];
-    char dirname[kMaxPath];
-    char sub[kMaxPath];
-    SplitReleasePath(ReleaseDir, parent, dirname, sub);
-    char name[kReleaseNameMax];
-    if (sub[0]) std::snprintf(name, sizeof name, "%s (%s)", dirname, sub);
-    else std::snprintf(name, sizeof name, "%s", dirname);
-
+void WriteReleaseInfo(FILE* file, const char* name, const RaceStats& race) {
     char value[kValueMax];
     std::fputs(kSeparator, file);
     std::fputs("|                           Release Info                              |\r\n", file);
     std::fputs(kSeparator, file);
     WriteRow(file, "Rel Name", name);
 
-    std::snprintf(value, sizeof value, "%d files, %d KB, %d KBps, %d user(s), %d group(s)", theLog.GetRaceFiles(),
-                  theLog.GetRaceTotalSize(), theLog.GetRaceAvgSpeed(), theLog.RaceUserCount(),
-                  theLog.RaceGroupCount());
+    std::snprintf(value, sizeof value, "%d files, %d KB, %d KBps, %d user(s), %d group(s)", race.files, race.totalSize,
+                  race.avgSpeed, race.RacerCount(), race.GroupCount());
     WriteRow(file, "Total", value);
 
-    const RaceTally* winner = theLog.GetRacer(1);
+    const RaceTally* winner = race.Racer(1);
     if (winner)
         std::snprintf(value, sizeof value, "%s@%s (%d files, %d KB, %d KB/s)", winner->user, winner->group,
                       winner->files, winner->size, winner->speed);
     else std::snprintf(value, sizeof value, "%s", kNoValue);
     WriteRow(file, "Race win", value);
 
-    const UploadRecord* peak = theLog.GetFastest();
+    const UploadRecord* peak = race.Fastest();
     if (peak) std::snprintf(value, sizeof value, "%d KBytes/s (by %s@%s)", peak->speed, peak->user, peak->group);
     else std::snprintf(value, sizeof value, "%s", kNoValue);
     WriteRow(file, "Peak speed", value);
@@ -67,15 +53,15 @@ void WriteReleaseInfo(FILE* file) {
     WriteRow(file, "Race end", value);
 }
 
-void WriteRacers(FILE* file) {
+void WriteRacers(FILE* file, const RaceStats& race) {
     std::fputs(kSeparator, file);
     std::fputs("|                           Racer  Info                               |\r\n", file);
     std::fputs(kSeparator, file);
     std::fputs("|           Racer         | Files |      KBytes    |   %    |  KB/sec |\r\n", file);
     std::fputs(kSeparator, file);
-    int32_t total = theLog.GetRaceTotalSize();
-    for (int32_t i = 1; i <= theLog.RaceUserCount(); ++i) {
-        const RaceTally* racer = theLog.GetRacer(i);
+    int32_t total = race.totalSize;
+    for (int32_t i = 1; i <= race.RacerCount(); ++i) {
+        const RaceTally* racer = race.Racer(i);
         char userAtGroup[kUserAtGroupMax];
         std::snprintf(userAtGroup, sizeof userAtGroup, "%s@%s", racer->user, racer->group);
         std::fprintf(file, "|  %02d. %-17s  ", i, userAtGroup);
@@ -88,23 +74,23 @@ void WriteRacers(FILE* file) {
 }
 
 // Racers are counted under the group of their first counted upload.
-int32_t RacersOfGroup(const char* group) {
+int32_t RacersOfGroup(const RaceStats& race, const char* group) {
     int32_t count = 0;
-    for (int32_t i = 1; i <= theLog.RaceUserCount(); ++i)
-        if (std::strcmp(theLog.GetRacer(i)->group, group) == 0) ++count;
+    for (const RaceTally& racer : race.racers)
+        if (std::strcmp(racer.group, group) == 0) ++count;
     return count;
 }
 
-void WriteGroups(FILE* file) {
+void WriteGroups(FILE* file, const RaceStats& race) {
     std::fputs("|                           Group  Info                               |\r\n", file);
     std::fputs(kSeparator, file);
     std::fputs("|      Group     | Racers | Files |      KBytes    |   %    |  KB/sec |\r\n", file);
     std::fputs(kSeparator, file);
-    int32_t total = theLog.GetRaceTotalSize();
-    for (int32_t i = 1; i <= theLog.RaceGroupCount(); ++i) {
-        const RaceTally* group = theLog.GetRaceGroup(i);
+    int32_t total = race.totalSize;
+    for (int32_t i = 1; i <= race.GroupCount(); ++i) {
+        const RaceTally* group = race.Group(i);
         std::fprintf(file, "|  %02d. %-8s  ", i, group->group);
-        std::fprintf(file, "|  %4d  ", RacersOfGroup(group->group));
+        std::fprintf(file, "|  %4d  ", RacersOfGroup(race, group->group));
         std::fprintf(file, "| %4df ", group->files);
         std::fprintf(file, "|    %8d    ", group->size);
         std::fprintf(file, "| %5.1f%% ", Percent(group->size, total));
@@ -115,16 +101,16 @@ void WriteGroups(FILE* file) {
 
 }  // namespace
 
-void MakeMessageFile() {
-    const char* path = theConfig.GetString("GENERAL", "MESSAGE", "");
+void MakeMessageFile(const Settings& settings, const char* releaseName, const RaceStats& race) {
+    const char* path = settings.message;
     if (!*path) return;
     FILE* file = PlatCreateStream(path);
     if (!file) {
-        WriteDiagLog(theConfig, "MakeMessageFile() fopen failed - %s", std::strerror(errno));
+        WriteDiagLog(settings, "MakeMessageFile() fopen failed - %s", std::strerror(errno));
         return;
     }
-    WriteReleaseInfo(file);
-    WriteRacers(file);
-    WriteGroups(file);
+    WriteReleaseInfo(file, releaseName, race);
+    WriteRacers(file, race);
+    WriteGroups(file, race);
     std::fclose(file);
 }

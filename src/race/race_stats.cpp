@@ -1,10 +1,10 @@
 #include <cmath>
 #include <cstdint>
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
-#include "config/diag_log.h"
-#include "log/orvex_log.h"
+#include "race/race.h"
 
 namespace {
 
@@ -34,24 +34,23 @@ int32_t AverageSpeed(int64_t size, double time) {
 
 // Until the speeds are computed, a tally's speed field holds the order in
 // which it was first seen: it indexes the tally's exact size sum and breaks
-// ties in the ranking, which qsort alone would leave in any order.
-int CompareTallyRank(const void* a, const void* b) {
-    const RaceTally* x = static_cast<const RaceTally*>(a);
-    const RaceTally* y = static_cast<const RaceTally*>(b);
-    if (x->size != y->size) return x->size > y->size ? -1 : 1;
-    return x->speed < y->speed ? -1 : (x->speed > y->speed ? 1 : 0);
+// ties in the ranking, so the ranking is one total order.
+bool RanksBefore(const RaceTally& x, const RaceTally& y) {
+    if (x.size != y.size) return x.size > y.size;
+    return x.speed < y.speed;
 }
 
-// Adds one counted record to the tally it matches under the list's compare,
-// or starts a new one from a copy of the record.
-void AddToTally(OrderedList* tallies, std::vector<int64_t>& sizes, const UploadRecord& record, double time) {
-    RaceTally* tally = static_cast<RaceTally*>(tallies->Find(&record));
-    if (tally) {
-        int64_t& sum = sizes[static_cast<size_t>(tally->speed)];
+// Adds one counted record to the tally of its user (or group), or starts a
+// new one from a copy of the record.
+void AddToTally(std::vector<RaceTally>& tallies, std::vector<int64_t>& sizes, const UploadRecord& record,
+                double time, bool byGroup) {
+    for (RaceTally& tally : tallies) {
+        if (std::strcmp(byGroup ? tally.group : tally.user, byGroup ? record.group : record.user) != 0) continue;
+        int64_t& sum = sizes[static_cast<size_t>(tally.speed)];
         sum += record.size;
-        tally->size = ClampToInt32(sum);
-        tally->files += 1;
-        tally->time += time;
+        tally.size = ClampToInt32(sum);
+        tally.files += 1;
+        tally.time += time;
         return;
     }
     RaceTally fresh;
@@ -59,69 +58,63 @@ void AddToTally(OrderedList* tallies, std::vector<int64_t>& sizes, const UploadR
     std::memcpy(&fresh, &record, sizeof fresh);
     fresh.time = time;
     fresh.files = 1;
-    fresh.speed = tallies->Count();
-    if (tallies->Append(&fresh) != 0) return;
+    fresh.speed = static_cast<int32_t>(tallies.size());
+    tallies.push_back(fresh);
     sizes.push_back(record.size);
 }
 
-void RankTallies(OrderedList* tallies, const std::vector<int64_t>& sizes) {
-    tallies->SetCompare(CompareTallyRank);
-    tallies->Sort();
-    tallies->SetCompare(CompareTallySize);
-    for (void* e = tallies->First(); e; e = tallies->Next()) {
-        RaceTally* tally = static_cast<RaceTally*>(e);
-        tally->speed = AverageSpeed(sizes[static_cast<size_t>(tally->speed)], tally->time);
-    }
+void RankTallies(std::vector<RaceTally>& tallies, const std::vector<int64_t>& sizes) {
+    std::sort(tallies.begin(), tallies.end(), RanksBefore);
+    for (RaceTally& tally : tallies) tally.speed = AverageSpeed(sizes[static_cast<size_t>(tally.speed)], tally.time);
 }
 
-const RaceTally* TallyAt(OrderedList* tallies, int32_t n) {
-    if (!tallies) return nullptr;
-    return static_cast<const RaceTally*>(tallies->GetAt(n - 1));
+const RaceTally* TallyAt(const std::vector<RaceTally>& tallies, int32_t n) {
+    if (n < 1 || static_cast<size_t>(n) > tallies.size()) return nullptr;
+    return &tallies[static_cast<size_t>(n - 1)];
 }
 
 }  // namespace
 
-void OrvexLog::CalcRaceInfo() {
-    if (!records) {
-        WriteDiagLog(theConfig, "OrvexLog::CalcRaceInfo() Log is not readed");
-        return;
-    }
-    delete userTallies;
-    delete groupTallies;
-    fastest = nullptr;
-    userTallies = new OrderedList(sizeof(RaceTally), CompareTallyUser);
-    groupTallies = new OrderedList(sizeof(RaceTally), CompareTallyGroup);
-    if (!sfvEntries) LoadSfvFile();
+RaceStats ComputeRace(const UploadLog& log, const SfvList& sfv) {
+    RaceStats race;
+    race.files = sfv.ListedCount();
+    if (!log.records) return race;
 
     std::vector<int64_t> userSizes;
     std::vector<int64_t> groupSizes;
     int64_t totalSize = 0;
     double totalTime = 0.0;
-    for (void* e = records->First(); e; e = records->Next()) {
-        UploadRecord* record = static_cast<UploadRecord*>(e);
+    for (const ListNode* node = log.records->Head(); node != log.records->End(); node = node->next) {
+        const UploadRecord* record = static_cast<const UploadRecord*>(node->element);
         SfvEntry probe;
         probe.key = static_cast<uint32_t>(record->key);
-        if (!sfvEntries || !sfvEntries->Find(&probe)) continue;
+        if (!sfv.entries || !sfv.entries->Peek(&probe)) continue;
 
         double time = UploadTime(record->size, record->speed);
-        AddToTally(userTallies, userSizes, *record, time);
-        AddToTally(groupTallies, groupSizes, *record, time);
+        AddToTally(race.racers, userSizes, *record, time, false);
+        AddToTally(race.groups, groupSizes, *record, time, true);
         totalSize += record->size;
         totalTime += time;
-        if (!fastest || record->speed > fastest->speed) fastest = record;
+        if (!race.hasFastest || record->speed > race.fastest.speed) {
+            race.fastest = *record;
+            race.hasFastest = true;
+        }
     }
 
-    raceFiles = ListedCount();
-    raceTotalSize = ClampToInt32(totalSize);
-    raceAvgSpeed = AverageSpeed(totalSize, totalTime);
-    RankTallies(userTallies, userSizes);
-    RankTallies(groupTallies, groupSizes);
+    race.totalSize = ClampToInt32(totalSize);
+    race.avgSpeed = AverageSpeed(totalSize, totalTime);
+    RankTallies(race.racers, userSizes);
+    RankTallies(race.groups, groupSizes);
+    return race;
 }
 
-const RaceTally* OrvexLog::GetRacer(int32_t n) { return TallyAt(userTallies, n); }
+const RaceTally* RaceStats::Racer(int32_t n) const { return TallyAt(racers, n); }
 
-const RaceTally* OrvexLog::GetRaceGroup(int32_t n) { return TallyAt(groupTallies, n); }
+const RaceTally* RaceStats::Group(int32_t n) const { return TallyAt(groups, n); }
 
-int32_t OrvexLog::RaceUserCount() const { return userTallies ? userTallies->Count() : 0; }
-
-int32_t OrvexLog::RaceGroupCount() const { return groupTallies ? groupTallies->Count() : 0; }
+int CompareTallySize(const void* a, const void* b) {
+    // The sign of b - a, without the overflow a plain subtraction risks.
+    int32_t x = static_cast<const RaceTally*>(a)->size;
+    int32_t y = static_cast<const RaceTally*>(b)->size;
+    return x == y ? 0 : (y > x ? 1 : -1);
+}

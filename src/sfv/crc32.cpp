@@ -1,6 +1,5 @@
 #include "sfv/crc32.h"
 
-#include "platform/platform.h"
 #include "sfv/crc32_kernels.h"
 
 namespace {
@@ -66,10 +65,6 @@ inline uint32_t Run(RegKernel fn, uint32_t previous, const void* buf, size_t len
     if (!buf) return 0;
     return ~fn(~previous, static_cast<const unsigned char*>(buf), len);
 }
-
-// Block buffer of FileCrc32: static so that checking a release allocates
-// nothing per file; the program runs one thread, so one buffer serves.
-alignas(64) unsigned char gFileBlock[kCrc32FileBlock];
 
 }  // namespace
 
@@ -141,17 +136,4 @@ uint32_t Crc32UpdateWith(Crc32Kernel kernel, uint32_t previous, const void* buf,
 
 uint32_t Crc32UpdateTable(uint32_t previous, const void* buf, size_t len) {
     return Run(Crc32RegTable, previous, buf, len);
-}
-
-uint32_t FileCrc32(const char* path) {
-    uint32_t crc = Crc32Update(0, nullptr, 0);
-    PlatFile* file = PlatOpenSequential(path);
-    if (!file) return 0;
-    for (;;) {
-        long got = PlatRead(file, gFileBlock, sizeof gFileBlock);
-        if (got <= 0) break;
-        crc = Crc32Update(crc, gFileBlock, static_cast<size_t>(got));
-    }
-    PlatClose(file);
-    return crc;
 }

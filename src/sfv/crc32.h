@@ -1,4 +1,4 @@
-// CRC-32 of buffers and files, the checksum a .sfv lists for each file.
+// CRC-32 of buffers, the checksum a .sfv lists for each file.
 //
 // The checksum is CRC-32/ISO-HDLC (the one of Ethernet, ZIP and PNG):
 // reflected polynomial 0xEDB88320, register preset to all ones, result
@@ -18,15 +18,6 @@
 // New running value after `len` bytes of `buf`. A null `buf` returns 0, the
 // start value, whatever the other arguments.
 uint32_t Crc32Update(uint32_t previous, const void* buf, size_t len);
-
-// CRC-32 of the whole file; 0 when it cannot be opened (absent, a directory,
-// locked by a writer). A read that fails part-way returns the CRC of the
-// bytes before it. Not reentrant: every call shares one block buffer.
-uint32_t FileCrc32(const char* path);
-
-// Bytes FileCrc32 asks for per read; 1 MiB reads from the page cache measured
-// faster than 256 or 512 KiB ones.
-constexpr size_t kCrc32FileBlock = 1024 * 1024;
 
 // ---- kernels ---------------------------------------------------------------
 enum class Crc32Kernel {

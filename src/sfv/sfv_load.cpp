@@ -1,16 +1,12 @@
-// Reading the release's .sfv and the FTP server's ACL file into theLog's
-// lists.
-#include <algorithm>
+// Reading the release's .sfv and the FTP server's ACL file into lists.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <new>
 
 #include "config/diag_log.h"
-#include "main/run_state.h"
 #include "sfv/sfv.h"
 #include "util/util.h"
-#include "zip/zip_release.h"
 
 namespace {
 
@@ -80,6 +76,12 @@ bool ParseAclLine(char* line, AclEntry* entry) {
 
 }  // namespace
 
+bool IsSfvName(const char* name) {
+    char ext[kMaxPath];
+    GetExtPart(name, ext);
+    return EqualNoCase(ext, ".sfv");
+}
+
 bool FindSfvName(const char* dir, char name[kMaxPath]) {
     char pattern[kMaxPath + 8];
     std::snprintf(pattern, sizeof pattern, "%s*.sfv", dir);
@@ -103,51 +105,38 @@ bool ReadSfvEntries(const char* path, OrderedList* entries) {
     return true;
 }
 
-void OrvexLog::LoadSfvFile() {
-    if (sfvEntries) return;
-    sfvEntries = new (std::nothrow) OrderedList(sizeof(SfvEntry), CompareSfvKeys);
-    if (!sfvEntries) return;
+SfvList::SfvList(const Settings& settings_)
+    : settings(settings_), entries(nullptr), acl(nullptr), count(-1), good(0), uploaded(0), zipRelease(false),
+      zipCount(0) {}
+
+SfvList::~SfvList() {
+    delete entries;
+    delete acl;
+}
+
+void SfvList::LoadSfvFile(const char* dir) {
+    if (entries) return;
+    entries = new (std::nothrow) OrderedList(sizeof(SfvEntry), CompareSfvKeys);
+    if (!entries) return;
 
     char name[kMaxPath];
-    if (!FindSfvName(ReleaseDir, name)) {
-        if (HoldsZipRelease(ReleaseDir)) {
-            // Its zips, and those set aside as "NAME.bad", whose failed records stay.
-            std::vector<std::string> zips = ZipNamesIn(ReleaseDir);
-            for (std::string& bad : ZipNamesIn(ReleaseDir, kBadSuffix)) {
-                bad.resize(bad.size() - std::strlen(kBadSuffix));
-                if (std::find(zips.begin(), zips.end(), bad) == zips.end()) zips.push_back(bad);
-            }
-            for (const std::string& zip : zips) {
-                SfvEntry entry = {};
-                entry.key = FileKey(zip.c_str());
-                CopyText(entry.name, zip.c_str());
-                sfvEntries->Append(&entry);
-            }
-            zipRelease = true;
-            zipCount = ReleaseVolumeCount(ReleaseDir);
-            return;
-        }
-        WriteDiagLog(theConfig, "OrvexLog::LoadSfvFile() sfv file is not exist (pattern = %s*.sfv)", ReleaseDir);
+    if (!FindSfvName(dir, name)) {
+        WriteDiagLog(settings, "OrvexLog::LoadSfvFile() sfv file is not exist (pattern = %s*.sfv)", dir);
         return;
     }
     // By its bare name, in the release directory that is the working directory.
-    ReadSfvEntries(name, sfvEntries);
+    ReadSfvEntries(name, entries);
 }
 
-int32_t OrvexLog::ListedCount() const {
+int32_t SfvList::ListedCount() const {
     if (zipRelease) return zipCount;
-    return sfvEntries ? sfvEntries->Count() : 0;
+    return entries ? entries->Count() : 0;
 }
 
-bool HoldsZipRelease(const char* dir) {
-    char sfv[kMaxPath];
-    return theConfig.GetInt("GENERAL", "ZIP", 1) != 0 && !FindSfvName(dir, sfv) && !ZipNamesIn(dir).empty();
-}
-
-bool OrvexLog::LoadAclFile(const char* directory) {
-    if (aclEntries) return true;
-    aclEntries = new (std::nothrow) OrderedList(sizeof(AclEntry), CompareKeys);
-    if (!aclEntries) return false;
+bool SfvList::LoadAclFile(const char* directory) {
+    if (acl) return true;
+    acl = new (std::nothrow) OrderedList(sizeof(AclEntry), CompareKeys);
+    if (!acl) return false;
 
     char path[kMaxPath + 32];
     std::snprintf(path, sizeof path, "%s%s", directory, kAclFileName);
@@ -157,13 +146,13 @@ bool OrvexLog::LoadAclFile(const char* directory) {
     FILE* file = OpenFileForRead(path);
     if (!file) {
         int error = errno;
-        WriteDiagLog(theConfig, "OrvexLog::LoadAclFile() fopen failed - %s", std::strerror(error));
+        WriteDiagLog(settings, "OrvexLog::LoadAclFile() fopen failed - %s", std::strerror(error));
         return false;
     }
     char line[kAclLineRead];
     AclEntry entry;
     while (std::fgets(line, sizeof line, file))
-        if (ParseAclLine(line, &entry)) aclEntries->Append(&entry);
+        if (ParseAclLine(line, &entry)) acl->Append(&entry);
     std::fclose(file);
     return true;
 }

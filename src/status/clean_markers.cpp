@@ -1,7 +1,6 @@
 #include <cstdio>
 
-#include "config/ini_config.h"
-#include "main/run_state.h"
+#include "util/util.h"
 #include "status/status_internal.h"
 
 namespace {
@@ -9,18 +8,18 @@ namespace {
 // Only this value switches the clean-up on; 0 and 2 keep the markers.
 constexpr int32_t kCleanUp = 1;
 
-void DeleteInRelease(DirFinder& finder, const char* suffix) {
+void DeleteInRelease(DirFinder& finder, const char* releaseDir, const char* suffix) {
     char pattern[kMaxPath];
-    int len = std::snprintf(pattern, sizeof pattern, "%s%s", ReleaseDir, suffix);
+    int len = std::snprintf(pattern, sizeof pattern, "%s*%s", releaseDir, suffix);
     if (len <= 0 || len >= kMaxPath) return;  // a cut pattern matches other names
     DeleteMatches(finder, pattern);
 }
 
 }  // namespace
 
-void CleanMarkers() {
+void CleanMarkers(const Settings& settings, const char* releaseDir) {
     DirFinder finder;
-    if (theConfig.GetInt(kGeneral, "MISSING", 1) == kCleanUp) DeleteInRelease(finder, "*-missing");
-    if (theConfig.GetInt(kGeneral, "BAD", 1) == kCleanUp) DeleteInRelease(finder, "*.bad");
+    if (settings.missing == kCleanUp) DeleteInRelease(finder, releaseDir, kMarkerSuffix);
+    if (settings.bad == kCleanUp) DeleteInRelease(finder, releaseDir, kBadSuffix);
     finder.Close();
 }

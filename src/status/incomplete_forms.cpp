@@ -5,19 +5,19 @@
 #include "status/status_internal.h"
 #include "util/util.h"
 
-bool IncompleteEntryForm(const char* releaseDir, char parent[kMaxPath], char form[kMaxPath]) {
+bool IncompleteEntryForm(const Settings& settings, const char* releaseDir, char parent[kMaxPath],
+                         char form[kMaxPath]) {
     ReleaseLink link;
-    if (!ReleaseLinkOf(releaseDir, &link)) return false;
+    if (!ReleaseLinkOf(settings, releaseDir, &link)) return false;
     CopyText(parent, kMaxPath, link.parent);
     CopyText(form, kMaxPath, link.pattern + std::strlen(link.parent));
     return true;
 }
 
-bool AnyIncompleteEntryForm(bool isSub, char form[kMaxPath]) {
-    TemplateVars::Clear();
-    TemplateVars::Add(6, "dirname", kAnyValue, "sub", kAnyValue, "good", kAnyValue, "sfv_count", kAnyValue,
-                      "percent", kAnyValue, "progressbar", kAnyValue);
-    if (!ExpandWhole(IncompleteTemplate(isSub), form)) return false;
+bool AnyIncompleteEntryForm(const Settings& settings, bool isSub, char form[kMaxPath]) {
+    TemplateVars any;
+    any.AddAny(kParentPlaceholders);
+    if (!ExpandWhole(any, IncompleteTemplate(settings, isSub), form)) return false;
     // A template of placeholders alone would claim every name in the directory.
     return form[std::strspn(form, "*")] != '\0';
 }

@@ -1,8 +1,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "config/ini_config.h"
-#include "main/run_state.h"
 #include "status/status_internal.h"
 #include "util/util.h"
 
@@ -22,8 +20,8 @@ bool EqualNoCaseSpan(const char* name, const char* word, size_t wordLen) {
 }
 
 // Words are compared where they stand, so no length of the setting can cut one.
-bool IsExtraSubDir(const char* name) {
-    const char* p = theConfig.GetString(kGeneral, "EXTRA_SUB_DIRS", " ");
+bool IsExtraSubDir(const Settings& settings, const char* name) {
+    const char* p = settings.extraSubDirs;
     while (*p) {
         while (*p == ' ') ++p;
         size_t len = std::strcspn(p, " ");
@@ -44,18 +42,18 @@ void SplitLast(const char* path, char parent[kMaxPath], char name[kMaxPath]) {
 }
 
 // parent + expansion of templ; false when empty or too long to be held whole.
-bool ExpandInParent(const char* parent, const char* templ, char out[kMaxPath]) {
+bool ExpandInParent(const TemplateVars& vars, const char* parent, const char* templ, char out[kMaxPath]) {
     char name[kMaxPath];
-    bool whole = ExpandWhole(templ, name);
+    bool whole = ExpandWhole(vars, templ, name);
     int len = std::snprintf(out, kMaxPath, "%s%s", parent, name);
     return whole && *name && len > 0 && len < kMaxPath;
 }
 
 // The entry lies beside the release (beside the release that holds a CD1),
 // so a relative link keeps working wherever the upload area is mounted.
-void CreateLinkToRelease(const char* entry) {
+void CreateLinkToRelease(const Settings& settings, const char* releaseDir, const char* entry) {
     char parent[kMaxPath], dirname[kMaxPath], sub[kMaxPath], target[kMaxPath];
-    bool isSub = SplitReleasePath(ReleaseDir, parent, dirname, sub);
+    bool isSub = SplitReleasePath(settings, releaseDir, parent, dirname, sub);
     int len = isSub ? std::snprintf(target, sizeof target, "%s%c%s", dirname, kPathSep, sub)
                     : std::snprintf(target, sizeof target, "%s", dirname);
     if (len > 0 && len < kMaxPath) PlatCreateDirLink(entry, target);
@@ -63,22 +61,23 @@ void CreateLinkToRelease(const char* entry) {
 
 }  // namespace
 
-bool IsReleaseSubDir(const char* name) {
+bool IsReleaseSubDir(const Settings& settings, const char* name) {
     if (Lower(name[0]) == 'c' && Lower(name[1]) == 'd') {
         size_t len = std::strlen(name);
         if (len == 3 && IsDigit(name[2])) return true;
         if (len == 4 && IsDigit(name[2]) && IsDigit(name[3])) return true;
     }
-    return IsExtraSubDir(name);
+    return IsExtraSubDir(settings, name);
 }
 
-bool SplitReleasePath(const char* path, char parent[kMaxPath], char dirname[kMaxPath], char sub[kMaxPath]) {
+bool SplitReleasePath(const Settings& settings, const char* path, char parent[kMaxPath], char dirname[kMaxPath],
+                      char sub[kMaxPath]) {
     char work[kMaxPath];
     CopyText(work, path);
     if (char* cut = std::strrchr(work, kPathSep)) *cut = '\0';
     SplitLast(work, parent, dirname);
     sub[0] = '\0';
-    if (!*dirname || !IsReleaseSubDir(dirname)) return false;
+    if (!*dirname || !IsReleaseSubDir(settings, dirname)) return false;
     CopyText(sub, kMaxPath, dirname);
     CopyText(work, parent);
     if (char* cut = std::strrchr(work, kPathSep)) *cut = '\0';
@@ -86,41 +85,42 @@ bool SplitReleasePath(const char* path, char parent[kMaxPath], char dirname[kMax
     return true;
 }
 
-const char* IncompleteTemplate(bool isSub) {
-    return isSub ? theConfig.GetString(kTemplate, "INCOMPLETE_PARENTB", kDefaultParentB)
-                 : theConfig.GetString(kTemplate, "INCOMPLETE_PARENTA", kDefaultParentA);
+const char* IncompleteTemplate(const Settings& settings, bool isSub) {
+    return isSub ? settings.parentB : settings.parentA;
 }
 
-bool ReleaseLinkOf(const char* releaseDir, ReleaseLink* link) {
+bool ReleaseLinkOf(const Settings& settings, const char* releaseDir, ReleaseLink* link) {
     char dirname[kMaxPath], sub[kMaxPath];
-    bool isSub = SplitReleasePath(releaseDir, link->parent, dirname, sub);
+    bool isSub = SplitReleasePath(settings, releaseDir, link->parent, dirname, sub);
     // A cut value could name another release's entry.
     if (!*dirname || std::strlen(dirname) > kValueMax || std::strlen(sub) > kValueMax) return false;
-    link->templ = IncompleteTemplate(isSub);
+    link->templ = IncompleteTemplate(settings, isSub);
     MakeNameValue(dirname, link->release);
     MakeNameValue(sub, link->part);
-    TemplateVars::Clear();
-    TemplateVars::Add(6, "dirname", link->release, "sub", link->part, "good", kAnyValue, "sfv_count", kAnyValue,
-                      "percent", kAnyValue, "progressbar", kAnyValue);
-    return ExpandInParent(link->parent, link->templ, link->pattern);
+    TemplateVars vars;
+    vars.Add("dirname", link->release);
+    vars.Add("sub", link->part);
+    vars.AddAny(kParentPlaceholders);  // dirname and sub are taken already
+    return ExpandInParent(vars, link->parent, link->templ, link->pattern);
 }
 
-void UpdateIncompleteLink(const char* sfvCount, const char* good, const char* percent, bool remove) {
-    int32_t mode = theConfig.GetInt(kGeneral, "INCOMPLETE_PARENT", 1);
+void UpdateIncompleteLink(const Settings& settings, const char* releaseDir, const char* sfvCount, const char* good,
+                          const char* percent, bool remove) {
+    int32_t mode = settings.incompleteParent;
     if (mode == 0) return;
     ReleaseLink link;
-    if (!ReleaseLinkOf(ReleaseDir, &link)) return;
+    if (!ReleaseLinkOf(settings, releaseDir, &link)) return;
 
     char count[kValueMax + 1], checked[kValueMax + 1], share[kValueMax + 1], bar[kValueMax + 1];
     MakeNameValue(sfvCount, count);
     MakeNameValue(good, checked);
     MakeNameValue(percent, share);
-    MakeNameValue(ConfiguredProgressBar(percent), bar);
+    MakeNameValue(ConfiguredProgressBar(settings, percent), bar);
     char target[kMaxPath];
-    TemplateVars::Clear();
-    TemplateVars::Add(6, "dirname", link.release, "sub", link.part, "good", checked, "sfv_count", count, "percent",
-                      share, "progressbar", bar);
-    if (!ExpandInParent(link.parent, link.templ, target)) return;
+    const char* const values[] = {link.release, link.part, checked, count, share, bar};
+    TemplateVars vars;
+    vars.AddAll(kParentPlaceholders, values);
+    if (!ExpandInParent(vars, link.parent, link.templ, target)) return;
 
     DirFinder finder;
     if (const char* match = finder.Open(link.pattern)) {
@@ -139,7 +139,7 @@ void UpdateIncompleteLink(const char* sfvCount, const char* good, const char* pe
     if (mode == kEntryIsFile)
         PlatCreateEmptyFile(target);
     else if (mode == kEntryIsLink)
-        CreateLinkToRelease(target);
+        CreateLinkToRelease(settings, releaseDir, target);
     else
         PlatCreateDir(target);
 }

@@ -4,27 +4,16 @@
 
 #include "status/status.h"
 
-constexpr const char* kGeneral = "GENERAL";
-constexpr const char* kTemplate = "TEMPLATE";
 constexpr const char* kAnyValue = "*";  // a placeholder in a template's wildcard form
 constexpr int kValueMax = 255;  // characters of a placeholder value
-constexpr const char* kDefaultIncomplete = "[$percent% DONE]-[$good of $sfv_count files checked]";
-constexpr const char* kDefaultComplete = "[100% COMPLETE]-[#$sfv_count@$total_size files at $avg_speed]";
-constexpr const char* kDefaultUpDir = "[UP #$upfiles@$size by $user@$group at $speed]";
-constexpr const char* kDefaultParentA = "[--INCOMPLETE--]-[$dirname]";
-constexpr const char* kDefaultParentB = "[--INCOMPLETE--]-[$dirname-$sub]";
-
-// ExpandTemplate that tells whether the whole expansion fitted. A cut name
-// could stand for another entry, so callers refuse it.
-bool ExpandWhole(const char* templ, char out[kMaxPath]);
 
 // Copies a value that goes into an entry name. Path separators and wildcards
 // become '_': the name can then neither point outside its directory nor let
 // the wildcard form match someone else's entry.
 void MakeNameValue(const char* value, char out[kValueMax + 1]);
 
-// The bar for a decimal percentage with GENERAL/PROGRESS_FILL and PROGRESS_BLNK.
-const char* ConfiguredProgressBar(const char* percent);
+// The bar for a decimal percentage with PROGRESS_FILL and PROGRESS_BLNK.
+ProgressBar ConfiguredProgressBar(const Settings& settings, const char* percent);
 
 // Gives the status directory matched by `pattern` the name `target`: the first
 // match is renamed, further ones are removed as empty directories, and the
@@ -45,10 +34,8 @@ struct ReleaseLink {
     char pattern[kMaxPath];  // parent + wildcard form
 };
 // INCOMPLETE_PARENTB for a release sub-directory, INCOMPLETE_PARENTA otherwise.
-const char* IncompleteTemplate(bool isSub);
-// TEMPLATE/UP_DIR.
-const char* UpDirTemplate();
+const char* IncompleteTemplate(const Settings& settings, bool isSub);
 // False when the names do not fit whole (a cut name could be another release's).
-bool ReleaseLinkOf(const char* releaseDir, ReleaseLink* link);
+bool ReleaseLinkOf(const Settings& settings, const char* releaseDir, ReleaseLink* link);
 
 #endif

@@ -1,53 +1,38 @@
-#include <cstdarg>
 #include <cstring>
 
-#include "config/ini_config.h"
-#include "log/ordered_list.h"
 #include "status/status_internal.h"
 #include "util/util.h"
 
-namespace {
-
-constexpr int kDefaultProgressLength = 20;
-
-OrderedList table(sizeof(TemplateVar), nullptr);
-
-}  // namespace
-
-void TemplateVars::Clear() {
-    while (table.Last()) table.RemoveCurrent();
+void TemplateVars::Add(const char* name, const char* value) {
+    TemplateVar var;
+    std::memset(&var, 0, sizeof var);
+    CopyText(var.name, name ? name : "");
+    CopyText(var.value, value ? value : "");
+    var.nameLength = static_cast<int16_t>(std::strlen(var.name));
+    vars.push_back(var);
 }
 
-void TemplateVars::Add(int count, ...) {
-    va_list args;
-    va_start(args, count);
-    for (int i = 0; i < count; ++i) {
-        const char* name = va_arg(args, const char*);
-        const char* value = va_arg(args, const char*);
-        TemplateVar var;
-        std::memset(&var, 0, sizeof var);
-        CopyText(var.name, name ? name : "");
-        CopyText(var.value, value ? value : "");
-        var.nameLength = static_cast<int16_t>(std::strlen(var.name));
-        table.Append(&var);
-    }
-    va_end(args);
+void TemplateVars::AddAll(const TemplateKind& kind, const char* const* values) {
+    for (int i = 0; i < kind.count; ++i) Add(kind.names[i], values[i]);
 }
 
-const TemplateVar* TemplateVars::Find(const char* text) {
+void TemplateVars::AddAny(const TemplateKind& kind) {
+    for (int i = 0; i < kind.count; ++i) Add(kind.names[i], kAnyValue);
+}
+
+const TemplateVar* TemplateVars::Find(const char* text) const {
     if (text[0] != '$') return nullptr;
-    for (void* e = table.First(); e; e = table.Next()) {
-        const TemplateVar* var = static_cast<const TemplateVar*>(e);
+    for (const TemplateVar& var : vars) {
         // An empty name would swallow every '$'.
-        if (var->nameLength > 0 && std::strncmp(text + 1, var->name, var->nameLength) == 0) return var;
+        if (var.nameLength > 0 && std::strncmp(text + 1, var.name, var.nameLength) == 0) return &var;
     }
     return nullptr;
 }
 
-bool ExpandWhole(const char* templ, char out[kMaxPath]) {
+bool ExpandWhole(const TemplateVars& vars, const char* templ, char out[kMaxPath]) {
     size_t used = 0;
     for (const char* p = templ; *p;) {
-        const TemplateVar* var = TemplateVars::Find(p);
+        const TemplateVar* var = vars.Find(p);
         const char* piece = var ? var->value : p;
         size_t len = var ? std::strlen(var->value) : 1;
         p += var ? 1 + var->nameLength : 1;
@@ -63,7 +48,9 @@ bool ExpandWhole(const char* templ, char out[kMaxPath]) {
     return true;
 }
 
-void ExpandTemplate(const char* templ, char out[kMaxPath]) { ExpandWhole(templ, out); }
+void ExpandTemplate(const TemplateVars& vars, const char* templ, char out[kMaxPath]) {
+    ExpandWhole(vars, templ, out);
+}
 
 void MakeNameValue(const char* value, char out[kValueMax + 1]) {
     CopyText(out, kValueMax + 1, value ? value : "");
@@ -71,9 +58,9 @@ void MakeNameValue(const char* value, char out[kValueMax + 1]) {
         if (*p == '/' || *p == '\\' || *p == '*' || *p == '?') *p = '_';
 }
 
-const char* MakeProgressBar(int32_t percent, char blank, char fill) {
-    static char bar[kProgressBarMax + 1];
-    int64_t length = theConfig.GetInt(kGeneral, "PROGRESS_LENGTH", kDefaultProgressLength);
+ProgressBar MakeProgressBar(int32_t length32, int32_t percent, char blank, char fill) {
+    ProgressBar bar;
+    int64_t length = length32;
     // A longer setting is held to the buffer, so the bar still shows the true share.
     if (length > kProgressBarMax) length = kProgressBarMax;
     if (length < 0) length = 0;
@@ -81,14 +68,13 @@ const char* MakeProgressBar(int32_t percent, char blank, char fill) {
     if (done < 1) done = 0;
     if (done > kProgressBarMax) done = kProgressBarMax;
     int64_t total = done > length ? done : length;
-    std::memset(bar, fill, static_cast<size_t>(done));
-    std::memset(bar + done, blank, static_cast<size_t>(total - done));
-    bar[total] = '\0';
+    std::memset(bar.text, fill, static_cast<size_t>(done));
+    std::memset(bar.text + done, blank, static_cast<size_t>(total - done));
+    bar.text[total] = '\0';
     return bar;
 }
 
-const char* ConfiguredProgressBar(const char* percent) {
-    char fill = theConfig.GetString(kGeneral, "PROGRESS_FILL", "#")[0];
-    char blank = theConfig.GetString(kGeneral, "PROGRESS_BLNK", "-")[0];
-    return MakeProgressBar(ParseInt32(percent), blank, fill);
+ProgressBar ConfiguredProgressBar(const Settings& settings, const char* percent) {
+    return MakeProgressBar(settings.progressLength, ParseInt32(percent), settings.progressBlank,
+                           settings.progressFill);
 }

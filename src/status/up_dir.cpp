@@ -1,31 +1,28 @@
 #include <cstring>
 
-#include "config/ini_config.h"
-#include "log/orvex_log.h"
 #include "status/status_internal.h"
-
-const char* UpDirTemplate() { return theConfig.GetString(kTemplate, "UP_DIR", kDefaultUpDir); }
 
 namespace {
 
 // The wildcard form of a user's directory whatever the figures; null user
 // and group stand for anyone.
-void UpDirPattern(const char* user, const char* group, char pattern[kMaxPath]) {
+void UpDirPattern(const Settings& settings, const char* user, const char* group, char pattern[kMaxPath]) {
     char userName[kValueMax + 1] = "*", groupName[kValueMax + 1] = "*";
     if (user) MakeNameValue(user, userName);
     if (group) MakeNameValue(group, groupName);
-    TemplateVars::Clear();
-    TemplateVars::Add(5, "user", userName, "group", groupName, "upfiles", kAnyValue, "size", kAnyValue, "speed",
-                      kAnyValue);
-    ExpandTemplate(UpDirTemplate(), pattern);
+    TemplateVars vars;
+    vars.Add("user", userName);
+    vars.Add("group", groupName);
+    vars.AddAny(kUpDirPlaceholders);  // user and group are taken already
+    ExpandTemplate(vars, settings.upDirName, pattern);
 }
 
-bool HasOwner(const char* dirName) {
-    for (const void* e = theLog.records->First(); e; e = theLog.records->Next()) {
-        const UploadRecord* r = static_cast<const UploadRecord*>(e);
+bool HasOwner(const Settings& settings, const UploadLog& log, const char* dirName) {
+    for (const ListNode* node = log.records->Head(); node != log.records->End(); node = node->next) {
+        const UploadRecord* r = static_cast<const UploadRecord*>(node->element);
         if (std::strcmp(r->user, kUnknownUploader) == 0) continue;
         char pattern[kMaxPath];
-        UpDirPattern(r->user, r->group, pattern);
+        UpDirPattern(settings, r->user, r->group, pattern);
         if (PlatWildcardMatch(pattern, dirName)) return true;
     }
     return false;
@@ -33,35 +30,35 @@ bool HasOwner(const char* dirName) {
 
 }  // namespace
 
-void UpdateUpDir(const char* user, const char* group) {
+void UpdateUpDir(const Settings& settings, UploadLog& log, const char* user, const char* group) {
     if (!user || !*user || std::strcmp(user, kUnknownUploader) == 0) return;
-    if (theConfig.GetInt(kGeneral, "UP_DIR", 1) == 0) return;
+    if (settings.upDir == 0) return;
     char count[kNameField], speed[kNameField], size[kNameField];
-    int32_t n = theLog.UserCountAndSpeedAndSize(user, count, speed, size);
+    int32_t n = log.UserCountAndSpeedAndSize(user, count, speed, size);
     if (n < 0) return;  // no log, no figures
 
-    const char* templ = UpDirTemplate();
     char userName[kValueMax + 1], groupName[kValueMax + 1];
     MakeNameValue(user, userName);
     MakeNameValue(group, groupName);
     char pattern[kMaxPath], target[kMaxPath];
-    UpDirPattern(user, group, pattern);
-    TemplateVars::Clear();
-    TemplateVars::Add(5, "user", userName, "group", groupName, "upfiles", count, "size", size, "speed", speed);
-    ExpandTemplate(templ, target);
+    UpDirPattern(settings, user, group, pattern);
+    const char* const values[] = {userName, groupName, count, size, speed};
+    TemplateVars vars;
+    vars.AddAll(kUpDirPlaceholders, values);
+    ExpandTemplate(vars, settings.upDirName, target);
     SettleStatusDir(pattern, n != 0 ? target : nullptr);
 }
 
-void RemoveStaleUpDirs() {
-    if (!theLog.records) return;
+void RemoveStaleUpDirs(const Settings& settings, UploadLog& log) {
+    if (!log.records) return;
     char any[kMaxPath];
-    UpDirPattern(nullptr, nullptr, any);
+    UpDirPattern(settings, nullptr, nullptr, any);
     if (!any[std::strspn(any, "*")]) return;  // a template of placeholders alone names every directory
     PlatFindEntry entry;
     PlatFind* find = PlatFindFirst(any, &entry);
     if (!find) return;
     do
-        if (entry.isDir && !HasOwner(entry.name)) PlatRemoveDir(entry.name);
+        if (entry.isDir && !HasOwner(settings, log, entry.name)) PlatRemoveDir(entry.name);
     while (PlatFindNext(find, &entry));
     PlatFindClose(find);
 }

@@ -89,12 +89,12 @@ double RoundAway(double value, double scale) {
 }
 }  // namespace
 
-const char* FormatSize(double kilobytes) {
+SizeText FormatSize(double kilobytes) {
     static const char* const kUnits[] = {"KB", "MB", "GB", "TB"};
-    static char result[64];
+    SizeText result;
     if (!std::isfinite(kilobytes)) kilobytes = 0;  // 0/0 or x/0 averages show as nothing done
     if (kilobytes < 1024) {
-        std::snprintf(result, sizeof result, "%.0f%s", RoundAway(kilobytes, 1), kUnits[0]);
+        std::snprintf(result.text, sizeof result.text, "%.0f%s", RoundAway(kilobytes, 1), kUnits[0]);
         return result;
     }
     int step = 0;
@@ -102,6 +102,6 @@ const char* FormatSize(double kilobytes) {
         kilobytes *= 0.0009765625;
         ++step;
     } while (kilobytes >= 1024 && step < 3);
-    std::snprintf(result, sizeof result, "%.1f%s", RoundAway(kilobytes, 10), kUnits[step]);
+    std::snprintf(result.text, sizeof result.text, "%.1f%s", RoundAway(kilobytes, 10), kUnits[step]);
     return result;
 }

@@ -44,8 +44,11 @@ uint32_t StrToU32(const char* text, int base);
 // ASCII-only case-insensitive equality, for names and extensions.
 bool EqualNoCase(const char* a, const char* b);
 
-// "700KB", "1.5MB", "2.0GB", "1.0TB" from a count of kilobytes. The text lives
-// in one shared buffer, valid until the next call.
-const char* FormatSize(double kilobytes);
+// "700KB", "1.5MB", "2.0GB", "1.0TB" from a count of kilobytes.
+struct SizeText {
+    char text[64];
+    operator const char*() const { return text; }
+};
+SizeText FormatSize(double kilobytes);
 
 #endif

@@ -4,8 +4,10 @@
 #ifndef CREVIK_WATCH_H
 #define CREVIK_WATCH_H
 
+#include "config/settings.h"
+
 // argv holds the words after "watch". Every run is started by the watcher's
 // own word 0, so that it finds the same Crevik.ini.
-int RunWatch(int argc, const char* const* argv);
+int RunWatch(const Settings& settings, const char* word0, int argc, const char* const* argv);
 
 #endif

@@ -10,15 +10,11 @@
 #include <unordered_map>
 #include <vector>
 
+#include "config/settings.h"
 #include "platform/platform.h"
 
-// ---- whose entries are whose (watch_names.cpp) ----
-// Entries crevik makes itself in a release or beside it: markers, ".bad"
-// copies, the upload log and its temporary file, the race report, the
-// diagnostic log and the status entries. Their changes never start a run,
-// and such directories are never watched.
-bool IsOwnFileName(const char* name);
-bool IsOwnDirName(const char* name);
+// Entries crevik makes itself (IsOwnFileName, IsOwnDirName in
+// release/release.h) never start a run, and such directories are never watched.
 
 // ---- runs (watch_runs.cpp) ----
 // Runs of one directory go one after another in the order their changes
@@ -35,6 +31,7 @@ struct Run {
 };
 
 struct Runs {
+    const Settings* settings;
     std::string self;                                 // word 0 of every run
     std::map<std::string, std::deque<Run>> waiting;   // by directory
     std::deque<std::string> ready;                    // directories whose turn may have come
@@ -63,6 +60,7 @@ struct Change {
 };
 
 struct Tree {
+    const Settings* settings;
     PlatWatcher* watcher;
     std::vector<std::string> areas;                // absolute, ending in '/'
     std::unordered_map<int, std::string> dirs;     // watch -> directory, ending in '/'
@@ -79,11 +77,11 @@ int HandleChanges(Tree& tree, Runs& runs, int timeoutMs);
 // rescanning those now watched.
 void RetryUnwatched(Tree& tree, Runs& runs);
 
-// ---- telling the operator ----
+// ---- telling the operator (watch_say.cpp) ----
 // One line on standard error and in the diagnostic log.
-void Say(const char* format, ...)
+void Say(const Settings& settings, const char* format, ...)
 #if defined(__GNUC__)
-    __attribute__((format(printf, 1, 2)))
+    __attribute__((format(printf, 2, 3)))
 #endif
     ;
 

@@ -1,15 +1,11 @@
 #include "watch/watch.h"
 
 #include <cerrno>
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
 #include "commands/command_support.h"
 #include "commands/commands.h"
-#include "config/diag_log.h"
-#include "config/ini_config.h"
-#include "release/release.h"
 #include "watch/watch_internal.h"
 
 namespace {
@@ -40,7 +36,7 @@ bool WatchUntilStopped(Tree& tree, Runs& runs) {
         if (!stopping) StartRuns(runs);
         int timeout = tree.unwatched.empty() ? -1 : kRetryUnwatchedMs;  // a run's end wakes it too
         if (HandleChanges(tree, runs, timeout) < 0) {
-            Say("reading changes failed: %s", std::strerror(errno));
+            Say(*tree.settings, "reading changes failed: %s", std::strerror(errno));
             return false;
         }
         double now = PlatClockMs();
@@ -57,23 +53,12 @@ bool WatchUntilStopped(Tree& tree, Runs& runs) {
 
 }  // namespace
 
-void Say(const char* format, ...) {
-    char message[kDiagMessageMax + 1];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(message, sizeof message, format, args);
-    va_end(args);
-    std::fprintf(stderr, "crevik watch: %s\n", message);
-    WriteDiagLog(theConfig, "watch: %s", message);
-}
-
-int RunWatch(int argc, const char* const* argv) {
-    const char* word0 = ProgramWord();
+int RunWatch(const Settings& settings, const char* word0, int argc, const char* const* argv) {
     bool rescan;
     if (!TakeCommandWords(&argc, &argv, "--rescan", &rescan, "crevik watch [--rescan] <upload area>..."))
         return kExitTrouble;
 
-    Tree tree{PlatOpenWatcher(), {}, {}, {}};
+    Tree tree{&settings, PlatOpenWatcher(), {}, {}, {}};
     if (!tree.watcher) {
         if (errno == ENOSYS)
             std::fprintf(stderr, "crevik watch: watching needs Linux; on Windows the FTP server's own hooks run "
@@ -83,6 +68,7 @@ int RunWatch(int argc, const char* const* argv) {
         return kExitTrouble;
     }
     Runs runs;
+    runs.settings = &settings;
     runs.self = word0;
     if (!AddAreas(tree, argc, argv)) {
         PlatCloseWatcher(tree.watcher);

@@ -1,6 +1,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "release/release.h"
 #include "sfv/sfv.h"
 #include "watch/watch_internal.h"
 
@@ -14,11 +15,11 @@ constexpr int kPairWaitMs = 10;
 void CannotWatch(Tree& tree, const std::string& dir, int error) {
     if (!tree.unwatched.insert(dir).second) return;  // said already
     if (error == ENOSPC)
-        Say("cannot watch %s: the system's limit of watches is reached (raise fs.inotify.max_user_watches);"
+        Say(*tree.settings, "cannot watch %s: the system's limit of watches is reached (raise fs.inotify.max_user_watches);"
             " trying again every minute",
             dir.c_str());
     else
-        Say("cannot watch %s: %s; trying again every minute", dir.c_str(), std::strerror(error));
+        Say(*tree.settings, "cannot watch %s: %s; trying again every minute", dir.c_str(), std::strerror(error));
 }
 
 // Stops watching `dir` and everything below it.
@@ -39,7 +40,7 @@ void DropTree(Tree& tree, const std::string& dir) {
 // (watches of directories that are gone end by themselves) and every area is
 // rescanned.
 void CatchUp(Tree& tree, Runs& runs) {
-    Say("the system's queue of changes overflowed; rescanning every area");
+    Say(*tree.settings, "the system's queue of changes overflowed; rescanning every area");
     tree.dirs.clear();
     for (const std::string& area : tree.areas) {
         WatchTree(tree, runs, area, false);
@@ -60,11 +61,11 @@ void MoveTree(Tree& tree, const std::string& from, const std::string& to) {
 // A change of a directory; returns how many changes it used (2 for both
 // halves of a rename).
 int HandleDirChange(Tree& tree, Runs& runs, const Change& change, const Change* next, const std::string& path) {
-    if (IsOwnDirName(change.name.c_str())) return 1;
+    if (IsOwnDirName(*tree.settings, change.name.c_str())) return 1;
     if (change.flags & (kChangeCreated | kChangeMovedIn)) WatchTree(tree, runs, path, true);
     if (!(change.flags & kChangeMovedOut)) return 1;
     auto to = next && IsRenamePair(change, *next) ? tree.dirs.find(next->watch) : tree.dirs.end();
-    if (to == tree.dirs.end() || IsOwnDirName(next->name.c_str())) {
+    if (to == tree.dirs.end() || IsOwnDirName(*tree.settings, next->name.c_str())) {
         DropTree(tree, path);
         return 1;
     }
@@ -90,7 +91,7 @@ int HandleChange(Tree& tree, Runs& runs, const Change& change, const Change* nex
     if (dir == tree.dirs.end() || change.name.empty()) return 1;
     std::string path = dir->second + change.name;
     if (change.flags & kChangeIsDir) return HandleDirChange(tree, runs, change, next, path + "/");
-    if (IsOwnFileName(change.name.c_str())) return 1;
+    if (IsOwnFileName(*tree.settings, change.name.c_str())) return 1;
     // A failed file set aside as NAME.bad is crevik's own rename.
     if (next && IsRenamePair(change, *next) && next->watch == change.watch && next->name == change.name + kBadSuffix)
         return 2;
@@ -134,8 +135,8 @@ void WatchTree(Tree& tree, Runs& runs, const std::string& dir, bool newFiles) {
     for (bool more = find != nullptr; more; more = PlatFindNext(find, &entry)) {
         std::string path = dir + entry.name;
         if (entry.isDir) {
-            if (!IsOwnDirName(entry.name)) WatchTree(tree, runs, path + "/", newFiles);
-        } else if (newFiles && !IsOwnFileName(entry.name) && PlatEntryKindOf(path.c_str()) == PlatEntryKind::File &&
+            if (!IsOwnDirName(*tree.settings, entry.name)) WatchTree(tree, runs, path + "/", newFiles);
+        } else if (newFiles && !IsOwnFileName(*tree.settings, entry.name) && PlatEntryKindOf(path.c_str()) == PlatEntryKind::File &&
                    !PlatOpenForWriting(path.c_str())) {
             // A file still being written is left to the close that will be reported.
             QueueRun(runs, RunKind::Upload, path);
@@ -164,7 +165,7 @@ void RetryUnwatched(Tree& tree, Runs& runs) {
     for (const std::string& dir : retry) {
         WatchTree(tree, runs, dir, false);
         if (tree.unwatched.count(dir) || PlatEntryKindOf(dir.c_str()) != PlatEntryKind::Dir) continue;
-        Say("watching %s now; rescanning it", dir.c_str());
+        Say(*tree.settings, "watching %s now; rescanning it", dir.c_str());
         QueueRun(runs, RunKind::Rescan, dir);
     }
 }

@@ -13,7 +13,7 @@
 #include <functional>
 
 #include "harness.h"
-#include "log/orvex_log.h"
+#include "log/upload_log.h"
 
 namespace {
 

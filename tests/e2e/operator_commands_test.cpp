@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "harness.h"
-#include "log/orvex_log.h"
+#include "log/upload_log.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "harness.h"
-#include "log/orvex_log.h"
+#include "log/upload_log.h"
 
 namespace {
 

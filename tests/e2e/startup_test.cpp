@@ -14,8 +14,8 @@
 #endif
 
 #include "harness.h"
-#include "log/orvex_log.h"
-#include "main/startup.h"
+#include "log/upload_log.h"
+#include "release/session.h"
 
 namespace {
 
@@ -44,7 +44,7 @@ struct Holder {
         HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
         bool held = false;
         thread = std::thread([&, dir] {
-            held = AcquireRunMutex(dir.c_str());
+            held = AcquireRunLock(dir.c_str()) != nullptr;
             SetEvent(ready);
             WaitForSingleObject(die, INFINITE);
         });
@@ -69,7 +69,7 @@ struct Holder {
         EXPECT_EQ(pipe(ready), 0);
         pid = fork();
         if (pid == 0) {
-            char held = AcquireRunMutex(dir.c_str());
+            char held = AcquireRunLock(dir.c_str()) != nullptr;
             if (write(ready[1], &held, 1) == 1) pause();
             _exit(0);
         }

@@ -4,9 +4,10 @@
 #include "sfv/sfv.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    fuzz::Put(kAclFileName, data, size, /*log=*/true);
-    FUZZ_CHECK(theLog.LoadAclFile(fuzz::ScratchDir()));
-    for (const void* e = theLog.aclEntries->First(); e; e = theLog.aclEntries->Next()) {
+    fuzz::Put(kAclFileName, data, size);
+    SfvList lists(fuzz::DefaultRunSettings());
+    FUZZ_CHECK(lists.LoadAclFile(fuzz::ScratchDir()));
+    for (const void* e = lists.acl->First(); e; e = lists.acl->Next()) {
         const AclEntry* a = static_cast<const AclEntry*>(e);
         auto filled = [](const char* text, size_t room) { return strnlen(text, room) < room && *text; };
         FUZZ_CHECK(filled(a->user, sizeof a->user) && filled(a->group, sizeof a->group));

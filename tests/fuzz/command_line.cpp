@@ -3,11 +3,15 @@
 #include <string>
 
 #include "fuzz_support.h"
-#include "main/run_state.h"
-#include "main/startup.h"
+#include "app/command_line.h"
+#include "release/session.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    SplitCommandLine(std::string(reinterpret_cast<const char*>(data), size).c_str());
+    CommandLine commandLine;
+    SplitCommandLine(std::string(reinterpret_cast<const char*>(data), size).c_str(), &commandLine);
+    const auto& ArgTable = commandLine.words;
+    const int32_t ArgCount = commandLine.count;
+    const auto& ArgWasCut = commandLine.cut;
     FUZZ_CHECK(ArgCount >= 0 && ArgCount <= kArgSlots);
     for (int i = 0; i < kArgSlots; ++i) {
         size_t len = strnlen(ArgTable[i], sizeof ArgTable[i]);

@@ -1,5 +1,5 @@
 // Scaffolding shared by the fuzz targets: one scratch directory per process
-// (the working directory once made), input files and a fresh theLog.
+// (the working directory once made), input files and the default settings.
 #ifndef CREVIK_FUZZ_SUPPORT_H
 #define CREVIK_FUZZ_SUPPORT_H
 
@@ -10,7 +10,8 @@
 #include <new>
 
 #include "../file_io.h"
-#include "log/orvex_log.h"
+#include "config/settings.h"
+#include "log/upload_log.h"
 
 // abort() rather than return, so that libFuzzer keeps the input as a crash.
 #define FUZZ_CHECK(cond) \
@@ -30,14 +31,18 @@ inline const char* ScratchDir() {
     return std::strcat(dir, "/");
 }
 
-// Writes the input as `name` in the scratch directory; with `log`, theLog
-// starts afresh too, as a new run finds it.
-inline void Put(const char* name, const uint8_t* data, size_t size, bool log = false) {
+// Writes the input as `name` in the scratch directory.
+inline void Put(const char* name, const uint8_t* data, size_t size) {
     ScratchDir();
     FUZZ_CHECK(test_files::WriteFile(name, std::string(reinterpret_cast<const char*>(data), size)));
-    if (!log) return;
-    theLog.~OrvexLog();
-    new (&theLog) OrvexLog();
+}
+
+// The settings of a run without a Crevik.ini.
+inline const Settings& DefaultRunSettings() {
+    static Settings settings;
+    static bool made = (DefaultSettings(&settings), true);
+    (void)made;
+    return settings;
 }
 
 }  // namespace fuzz

@@ -16,7 +16,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         config.GetInt(section, key, 7);
         FUZZ_CHECK(!value || (strnlen(value, 256) < 256 && *value && !IsBlank(*value) && !std::strpbrk(value, "\r\n")));
     }
-    FUZZ_CHECK(!config.IsUncountedExtension("dir.d/no_extension"));
-    config.IsUncountedExtension("Release.NFO");
+    Settings settings;
+    FUZZ_CHECK(LoadSettings("Crevik.ini", &settings));
+    FUZZ_CHECK(!IsUncountedExtension(settings, "dir.d/no_extension"));
+    IsUncountedExtension(settings, "Release.NFO");
     return 0;
 }

@@ -2,16 +2,15 @@
 // a plain file of the release, never a path, the directory or its parent,
 // with none of the line's padding blanks around it.
 #include "fuzz_support.h"
-#include "main/run_state.h"
 #include "sfv/sfv.h"
 #include "util/util.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    fuzz::Put("release.sfv", data, size, /*log=*/true);
-    CopyText(ReleaseDir, fuzz::ScratchDir());
-    theLog.LoadSfvFile();
-    FUZZ_CHECK(theLog.sfvEntries);
-    for (const void* e = theLog.sfvEntries->First(); e; e = theLog.sfvEntries->Next()) {
+    fuzz::Put("release.sfv", data, size);
+    SfvList sfv(fuzz::DefaultRunSettings());
+    sfv.LoadSfvFile(fuzz::ScratchDir());
+    FUZZ_CHECK(sfv.entries);
+    for (const void* e = sfv.entries->First(); e; e = sfv.entries->Next()) {
         const SfvEntry* s = static_cast<const SfvEntry*>(e);
         size_t len = strnlen(s->name, kMaxPath);
         FUZZ_CHECK(len > 0 && len < static_cast<size_t>(kMaxPath));

@@ -5,10 +5,9 @@
 
 namespace {
 
-// Reads `from` into a fresh theLog, checks every record and saves it as `to`.
+// Reads `from` into a fresh log, checks every record and saves it as `to`.
 int32_t ReadAndSave(const char* from, const char* to) {
-    theLog.~OrvexLog();
-    new (&theLog) OrvexLog();
+    UploadLog theLog(fuzz::DefaultRunSettings());
     FUZZ_CHECK(theLog.ReadLogFile(from));
     for (const void* e = theLog.records->First(); e; e = theLog.records->Next()) {
         const UploadRecord* r = static_cast<const UploadRecord*>(e);

@@ -1,4 +1,5 @@
 #include "sfv/crc32.h"
+#include "sfv/file_crc.h"
 
 #include <random>
 

@@ -1,3 +1,4 @@
+#include "config/ini_config.h"
 #include "test_support.h"
 
 namespace {
@@ -12,6 +13,8 @@ TEST_F(IniConfigTest, SectionsKeysAndValuesFollowTheLineRulesWithinTheirFields) 
              "MESSAGE=race.txt ; not a comment\n" + longKey + "=x\nLONG=" + std::string(400, 'v') + "\n" +
              "[TEMPLATE] ; no header\nUP_DIR=[UP $user at $speed]\n" + std::string(600, 'z') + "=tail\n"
              "[" + longSection + "]\nk=1\n[ spaced ]\nk=v\n_END_ and the rest\nLATE=1\n");
+    IniConfig theConfig;  // the reader behind the settings
+    ASSERT_TRUE(theConfig.Load((root_ / "Crevik.ini").string().c_str()));
     const struct { const char *section, *key; std::string value; } rows[] = {
         {"", "top", "before any header"},
         {"GENERAL", "MISSING", "0"},
@@ -41,11 +44,11 @@ TEST_F(IniConfigTest, SectionsKeysAndValuesFollowTheLineRulesWithinTheirFields) 
 
 TEST_F(IniConfigTest, UncountedExtensionsAreBlankSeparatedAndCaseBlind) {
     Settings("[GENERAL]\nNO_CNT_FEXT=.nfo .SFV\tx\n");
-    EXPECT_TRUE(theConfig.IsUncountedExtension("info.NFO"));
+    EXPECT_TRUE(IsUncountedExtension(settings_, "info.NFO"));
     for (const char* path : {"rel.sfv", "nfo", "rel.nfo.bak"})  // ".SFV\tx" is one word
-        EXPECT_FALSE(theConfig.IsUncountedExtension(path)) << path;
+        EXPECT_FALSE(IsUncountedExtension(settings_, path)) << path;
     Settings("[GENERAL]\nNO_CNT_FEXT=.nfo .SFV\n");
-    EXPECT_TRUE(theConfig.IsUncountedExtension("rel.sfv"));
+    EXPECT_TRUE(IsUncountedExtension(settings_, "rel.sfv"));
 }
 
 }  // namespace

@@ -8,17 +8,19 @@ const std::string S = "+--------------------------------------------------------
 class Race : public ReleaseDirTest {
 protected:
     void Sfv(std::initializer_list<const char*> names) {
-        ASSERT_TRUE(theLog.ReadLogFile(UploadLogPath));
-        theLog.sfvEntries = new OrderedList(sizeof(SfvEntry), CompareSfvKeys);
+        ASSERT_TRUE(Log().ReadLogFile(LogPath()));
+        rel_->sfv.entries = new OrderedList(sizeof(SfvEntry), CompareSfvKeys);
         for (const char* name : names) {
             SfvEntry entry{FileKey(name), {}, 0, 0};
-            theLog.sfvEntries->Append(&entry);
+            rel_->sfv.entries->Append(&entry);
         }
     }
+    RaceStats race_;
+    void CalcRaceInfo() { race_ = ComputeRace(Log(), rel_->sfv); }
     // The CRLF lines of race.txt, its time stamp made "YYYY/MM/DD hh:mm:ss".
     std::vector<std::string> Report() {
-        theLog.CalcRaceInfo();
-        MakeMessageFile();
+        CalcRaceInfo();
+        WriteRaceReport(*rel_, race_);
         const std::regex stamp(R"(\d{4}/\d\d/\d\d \d\d:\d\d:\d\d)");
         const std::string text = std::regex_replace(FileText("race.txt"), stamp, "YYYY/MM/DD hh:mm:ss");
         std::vector<std::string> lines;
@@ -35,11 +37,11 @@ TEST_F(Race, ReportRanksRacersAndGroupsInFixedWidthRows) {
     Settings("[GENERAL]\nMESSAGE=race.txt\n");
     WriteFile((release_ / "race.txt").string(), std::string(5000, 'x'));  // an earlier report goes whole
     Sfv({"a.r00", "a.r01", "a.r02", "a.r03"});
-    theLog.AddWithCheck("joe", "crew", 1000, 100, "a.r00", 'S');
-    theLog.AddWithCheck("joe", "other", 1000, 400, "a.r01", 'F');  // same peak as ann's, but earlier
-    theLog.AddWithCheck("ann", "crew", 3000, 400, "a.r02", 'S');
-    theLog.AddWithCheck("ann", "crew", 9000, 9000, "a.nfo", 'N');  // not in the .sfv
-    theLog.CalcRaceInfo();  // Report() calculates again, from scratch
+    Log().AddWithCheck("joe", "crew", 1000, 100, "a.r00", 'S');
+    Log().AddWithCheck("joe", "other", 1000, 400, "a.r01", 'F');  // same peak as ann's, but earlier
+    Log().AddWithCheck("ann", "crew", 3000, 400, "a.r02", 'S');
+    Log().AddWithCheck("ann", "crew", 9000, 9000, "a.nfo", 'N');  // not in the .sfv
+    CalcRaceInfo();  // Report() calculates again, from scratch
     const std::vector<std::string> expected = {
         S, "|                           Release Info                              |", S,
         "| Rel Name   : Some.Release (CD1)                                     |",
@@ -67,8 +69,8 @@ TEST_F(Race, EmptyZeroAndHugeFiguresStayInTheirColumns) {
     EXPECT_EQ(lines[5], "| Race win   : none                                                   |");
     EXPECT_EQ(lines[6], "| Peak speed : none                                                   |");
 
-    theLog.AddWithCheck("averyverylonguser", "crew", 0, 0, "a", 'S');
-    theLog.AddWithCheck("bob", "crew", 1000, 0, "b", 'S');
+    Log().AddWithCheck("averyverylonguser", "crew", 0, 0, "a", 'S');
+    Log().AddWithCheck("bob", "crew", 1000, 0, "b", 'S');
     lines = Report();
     EXPECT_EQ(lines.at(4), "| Total      : 2 files, 1000 KB, 0 KBps, 2 user(s), 1 group(s)        |");
     EXPECT_EQ(lines.at(13), "|  01. bob@crew           |    1f |        1000    | 100.0% |      0  |");
@@ -78,22 +80,22 @@ TEST_F(Race, EmptyZeroAndHugeFiguresStayInTheirColumns) {
     UseRelease("Other.Release");
     Sfv({"a", "b", "c", "d", "e", "f"});
     const char* tied[] = {"u3", "u1", "U1", "u2"};
-    for (int i = 0; i < 4; ++i) theLog.AddWithCheck(tied[i], tied[i], 700, 70, std::string(1, 'a' + i).c_str(), 'S');
-    for (const char* name : {"e", "f"}) theLog.AddWithCheck("big", "g", INT32_MAX, INT32_MAX, name, 'S');
-    theLog.CalcRaceInfo();
-    EXPECT_EQ(std::pair(theLog.GetRacer(1)->size, theLog.GetRacer(1)->speed), std::pair(INT32_MAX, INT32_MAX));
+    for (int i = 0; i < 4; ++i) Log().AddWithCheck(tied[i], tied[i], 700, 70, std::string(1, 'a' + i).c_str(), 'S');
+    for (const char* name : {"e", "f"}) Log().AddWithCheck("big", "g", INT32_MAX, INT32_MAX, name, 'S');
+    CalcRaceInfo();
+    EXPECT_EQ(std::pair(race_.Racer(1)->size, race_.Racer(1)->speed), std::pair(INT32_MAX, INT32_MAX));
     // (2 * INT32_MAX + 2800) KB in 42 s
-    EXPECT_EQ(std::pair(theLog.GetRaceTotalSize(), theLog.GetRaceAvgSpeed()), std::pair(INT32_MAX, 102261192));
-    ASSERT_EQ(theLog.RaceUserCount(), 5);
-    EXPECT_LT(CompareTallySize(theLog.GetRacer(1), theLog.GetRacer(2)), 0);  // the ranked lists' compare
-    for (int i = 0; i < 4; ++i) EXPECT_STREQ(theLog.GetRacer(i + 2)->user, tied[i]);
+    EXPECT_EQ(std::pair(race_.totalSize, race_.avgSpeed), std::pair(INT32_MAX, 102261192));
+    ASSERT_EQ(race_.RacerCount(), 5);
+    EXPECT_LT(CompareTallySize(race_.Racer(1), race_.Racer(2)), 0);  // the ranked lists' compare
+    for (int i = 0; i < 4; ++i) EXPECT_STREQ(race_.Racer(i + 2)->user, tied[i]);
 }
 
 TEST_F(Race, ReportFileProblemsOnlyReachTheDiagnosticLog) {
-    MakeMessageFile();  // no MESSAGE setting: no report, no complaint
+    WriteRaceReport(*rel_, race_);  // no MESSAGE setting: no report, no complaint
     EXPECT_EQ(Diag(), "");
     Settings("[GENERAL]\nMESSAGE=nodir/race.txt\n");
-    MakeMessageFile();
+    WriteRaceReport(*rel_, race_);
     EXPECT_EQ(Diag(), "MakeMessageFile() fopen failed - No such file or directory\n");
     EXPECT_TRUE(fs::is_empty(release_));  // neither a report nor its directory
 }

@@ -49,21 +49,21 @@ TEST_F(SfvTest, LinesOfTheFirstSfvInSortedOrderGiveNamesAndCrcsOrAreSkipped) {
           // 275 letters make a piece of their own (skipped); the rest is a line. 259 characters fit a name.
           std::string(280, 'a') + " 1A2B3C4D\n" + longest + " 00000001\n" + std::string(260, 'm') + " 00000002\n" +
           "ok..rar 1\n...x 2\n.hidden 3\na.rar 00000001\r\nlast.rar 00000004"}});
-    OrvexLog log;
-    log.LoadSfvFile();
-    EXPECT_EQ(Items<SfvEntry>(log.sfvEntries),
+    SfvList log(settings_);
+    log.LoadSfvFile(Dir());
+    EXPECT_EQ(Items<SfvEntry>(log.entries),
               "file.rar=1A2B3C4D|my file.r00=DEADBEEF|tab.rar=1A2B3C4D|stop.rar=1A2B3C4D|big.rar=FFFFFFFF|"
               "file=00000000|colon.rar=00000000|padded.rar=0000ABCD|a;b.rar=0000000A|# no.rar=0000000B|"
               "aaaaa=1A2B3C4D|" + longest + "=00000001|ok..rar=00000001|...x=00000002|.hidden=00000003|"
               "a.rar=00000001|last.rar=00000004");
     ASSERT_TRUE(PlatCreateDir("0.sfv"));  // a directory loads nothing
-    OrvexLog again;
-    again.LoadSfvFile();
-    EXPECT_EQ(Items<SfvEntry>(again.sfvEntries) + Diag(), "");
+    SfvList again(settings_);
+    again.LoadSfvFile(Dir());
+    EXPECT_EQ(Items<SfvEntry>(again.entries) + Diag(), "");
 }
 
 TEST_F(SfvTest, AclLinesAreSplitIntoFieldsOrSkippedAnUnreadableAclIsReportedOnce) {
-    EXPECT_TRUE(OrvexLog().LoadAclFile(ReleaseDir));  // no ACL: silence
+    EXPECT_TRUE(SfvList(settings_).LoadAclFile(Dir()));  // no ACL: silence
     EXPECT_EQ(Diag(), "");
     Put({{kAclFileName,
           "abcd1=u|g|t|1|0\n"                       // 16 characters: skipped
@@ -71,17 +71,17 @@ TEST_F(SfvTest, AclLinesAreSplitIntoFieldsOrSkippedAnUnreadableAclIsReportedOnce
           "abcd100=user|group|tag|1\n"              // no sixth field: skipped
           "abcd200=user||group|tag|0|1\n"           // an empty field shifts the later ones
           "abcd==2238185766=joe|crew|tag|1|x\r\n"}});
-    OrvexLog log;
-    EXPECT_TRUE(log.LoadAclFile(ReleaseDir));
-    EXPECT_EQ(Items<AclEntry>(log.aclEntries), "12:1 0|200:0 1|2238185766:1 x");
+    SfvList log(settings_);
+    EXPECT_TRUE(log.LoadAclFile(Dir()));
+    EXPECT_EQ(Items<AclEntry>(log.acl), "12:1 0|200:0 1|2238185766:1 x");
 
     ASSERT_TRUE(PlatDeleteFile(kAclFileName) && PlatCreateDir(kAclFileName));  // as root, a directory is unreadable
-    OrvexLog refused;
-    EXPECT_FALSE(refused.LoadAclFile(ReleaseDir));
+    SfvList refused(settings_);
+    EXPECT_FALSE(refused.LoadAclFile(Dir()));
     const std::string expected = std::string("OrvexLog::LoadAclFile() fopen failed - ") +
                                  std::strerror(kDirectoryOpenErrno) + "\n";
-    EXPECT_EQ(Items<AclEntry>(refused.aclEntries) + Diag(), expected);
-    EXPECT_TRUE(refused.LoadAclFile(ReleaseDir));  // read once per run: no second attempt
+    EXPECT_EQ(Items<AclEntry>(refused.acl) + Diag(), expected);
+    EXPECT_TRUE(refused.LoadAclFile(Dir()));  // read once per run: no second attempt
     EXPECT_EQ(Diag(), expected);
 }
 
@@ -112,21 +112,21 @@ TEST_F(SfvTest, VerdictsOrTheCrcPassDecideBadFilesRecordsAndMarkers) {
               "a.rar 11111111\nb.rar CBF43926\nc.rar 22222222\nempty.rar 00000000\ngone.rar 3\n../victim 4\n"},
              {kAclFileName, r.acl}, {"a.rar", "CORRUPTED"}, {"a.rar.bad", "old"}, {"b.rar", "123456789"},
              {"c.rar", "wrong"}, {"empty.rar", ""}, {"gone.rar.bad", "kept"}, {victim, "outside"}});
-        theLog.MakeMissingFiles();  // without the upload log: no markers
-        ASSERT_TRUE(theLog.ReadLogFile(UploadLogPath));
+        MakeMissingFiles(*rel_);  // without the upload log: no markers
+        ASSERT_TRUE(Log().ReadLogFile(LogPath()));
         for (const char* n : {"A.RAR", "b.rar", "empty.rar", "gone.rar", "../victim"})
-            theLog.AddWithCheck("u", "g", 1, 1, n, 'N');
-        theLog.modified = false;
-        theLog.MakeMissingFiles();
-        EXPECT_EQ(theLog.sfvUploaded, 4);
-        EXPECT_EQ(theLog.sfvGood, r.good);
+            Log().AddWithCheck("u", "g", 1, 1, n, 'N');
+        Log().modified = false;
+        MakeMissingFiles(*rel_);
+        EXPECT_EQ(rel_->sfv.uploaded, 4);
+        EXPECT_EQ(rel_->sfv.good, r.good);
         std::string listing;
         for (const std::string& n : List(release_.string())) listing += " " + n;
         EXPECT_EQ(listing, " .brindlesrv.acl " + r.files + " release.sfv");
         EXPECT_EQ(FileText("a.rar.bad"), r.aBad);
         EXPECT_EQ(FileText(victim) + FileText(victim + "-missing"), "outside<absent>");
-        EXPECT_EQ(!theLog.GetNodeWithCheckBad("a.rar") + !theLog.GetNodeWithCheckBad("gone.rar"), r.removed ? 2 : 0);
-        EXPECT_EQ(theLog.modified, r.removed);
+        EXPECT_EQ(!Log().GetNodeWithCheckBad("a.rar") + !Log().GetNodeWithCheckBad("gone.rar"), r.removed ? 2 : 0);
+        EXPECT_EQ(Log().modified, r.removed);
     }
 }
 

@@ -5,21 +5,26 @@
 
 namespace {
 
+TemplateVars vars;
+
 std::string Expand(const std::string& templ) {
     char out[kMaxPath];  // exactly the callers' size, so an overrun shows under ASan
-    ExpandTemplate(templ.c_str(), out);
+    ExpandTemplate(vars, templ.c_str(), out);
     return out;
 }
 
 TEST(Templates, ReplaceWholeNamesFromTheFirstEntryWithinTheLimits) {
-    TemplateVars::Clear();
-    TemplateVars::Add(3, "good", "4", "sfv_count", "10", "val", "$good");
-    TemplateVars::Add(2, "good", "9", "", "empty names never match");
+    vars = TemplateVars();
+    vars.Add("good", "4");
+    vars.Add("sfv_count", "10");
+    vars.Add("val", "$good");
+    vars.Add("good", "9");
+    vars.Add("", "empty names never match");
     EXPECT_EQ(Expand("[$goodies of $sfv_count] $$good $Good $1 $val $sfv_ $"),
               "[4ies of 10] $4 $Good $1 $good $sfv_ $");
     // Names keep 31 characters, values 255, and an expansion stops at 259.
-    TemplateVars::Clear();
-    TemplateVars::Add(1, std::string(40, 'n').c_str(), std::string(300, 'v').c_str());
+    vars = TemplateVars();
+    vars.Add(std::string(40, 'n').c_str(), std::string(300, 'v').c_str());
     std::string ref = "$" + std::string(31, 'n');
     EXPECT_EQ(Expand("[" + ref + ref + "]"), "[" + std::string(258, 'v'));
     EXPECT_EQ(Expand(ref + "12345"), std::string(255, 'v') + "1234");
@@ -36,7 +41,19 @@ std::string Entries(const fs::path& dir) {
 // A name of `c` that makes root/name/ exactly `n` characters long.
 std::string Padded(const fs::path& root, char c, size_t n) { return std::string(n - root.string().size() - 2, c); }
 
-using StatusEntries = ReleaseDirTest;
+// The status calls on the fixture's settings and release.
+class StatusEntries : public ReleaseDirTest {
+protected:
+    ProgressBar MakeProgressBar(int32_t percent, char blank, char fill) {
+        return ::MakeProgressBar(settings_.progressLength, percent, blank, fill);
+    }
+    bool IsReleaseSubDir(const char* name) { return ::IsReleaseSubDir(settings_, name); }
+    void UpdateUpDir(const char* user, const char* group) { ::UpdateUpDir(settings_, Log(), user, group); }
+    void UpdateIncompleteLink(const char* count, const char* good, const char* percent, bool remove) {
+        ::UpdateIncompleteLink(settings_, Dir(), count, good, percent, remove);
+    }
+    void CleanMarkers() { ::CleanMarkers(settings_, Dir()); }
+};
 
 TEST_F(StatusEntries, ProgressBarShowsTheTruncatedShareWithin127Characters) {
     EXPECT_EQ(std::string(MakeProgressBar(5, '-', '#')), "#" + std::string(19, '-'));
@@ -50,23 +67,24 @@ TEST_F(StatusEntries, ProgressBarShowsTheTruncatedShareWithin127Characters) {
 
 TEST_F(StatusEntries, NamesLoseSeparatorsAndWildcardsAndWinnersShowDashesUntilKnown) {
     UpdateUpDir("joe", "crew");  // the log is not read: no figures, no directory
-    ASSERT_TRUE(theLog.ReadLogFile(UploadLogPath));
+    ASSERT_TRUE(Log().ReadLogFile(LogPath()));
     for (const char* d : {"[UP #0@0 by _@crew at 0]", "[UP #5@5 by _@crew at 5]", "[UP #9@9 by _@crew at 9]/x"})
         fs::create_directories(release_ / d);  // the first match is renamed, an empty extra one goes, a full one stays
-    theLog.AddWithCheck("../x", "a\\b/c?", 700, 350, "b.rar", 'N');
+    Log().AddWithCheck("../x", "a\\b/c?", 700, 350, "b.rar", 'N');
     UpdateUpDir("../x", "a\\b/c?");
-    theLog.AddWithCheck("*", "crew", 1400, 700, "c.rar", 'N');
+    Log().AddWithCheck("*", "crew", 1400, 700, "c.rar", 'N');
     UpdateUpDir("*", "crew");
     EXPECT_EQ(Entries(release_), "[UP #1@1.4MB by _@crew at 700KBps]/\n[UP #1@700KB by .._x@a_b_c_ at 350KBps]/\n"
                                  "[UP #9@9 by _@crew at 9]/\n");
 
     UseRelease("Done.Release");
     Settings("[TEMPLATE]\nCOMPLETE=[$racewin_user@$racewin_ugrp $race_users $racewin_group $percent]\n");
-    UpdateProgressDir("0", "0", "100", true);  // no racer yet: dashes
+    RaceStats race;
+    ShowCompletionDir(settings_, "0", race);  // no racer yet: dashes
     RaceTally joe = {10.0, "../joe", "cr*w", 1000, 100, 1}, team = {10.0, "amy", "team", 1000, 100, 1};
-    (theLog.userTallies = new OrderedList(sizeof(RaceTally), CompareTallySize))->Append(&joe);
-    (theLog.groupTallies = new OrderedList(sizeof(RaceTally), CompareTallySize))->Append(&team);
-    UpdateProgressDir("1", "1", "100", true);
+    race.racers.push_back(joe);
+    race.groups.push_back(team);
+    ShowCompletionDir(settings_, "1", race);
     EXPECT_EQ(Entries(release_), "[-@- 0 - $percent]/\n[.._joe@cr_w 1 team $percent]/\n");
 }
 
@@ -80,7 +98,7 @@ TEST_F(StatusEntries, SubDirsAreCdNumbersOrListedWordsAndMode0KeepsNoEntry) {
 
 TEST_F(StatusEntries, PathsThatWouldBeCutAreRefused) {
     std::string parent = Padded(root_, 'p', 205);
-    UseRelease(parent + "/" + std::string(45, 'r'));  // ReleaseDir of 251 characters
+    UseRelease(parent + "/" + std::string(45, 'r'));  // Dir() of 251 characters
     UpdateIncompleteLink("10", "4", "40", false);  // "[--INCOMPLETE--]-[rrr...]" beside it would take 269
     EXPECT_EQ(Entries(root_ / parent), "");
 
@@ -95,7 +113,7 @@ TEST_F(StatusEntries, PathsThatWouldBeCutAreRefused) {
     std::string sibling = Padded(root_, 's', 256 + drive) + "x";
     for (const fs::path& f : {root_ / sibling, release_ / "x"}) WriteFile(f.string(), "");
     DirFinder finder;
-    EXPECT_EQ(finder.Open((std::string(ReleaseDir) + "*").c_str()), nullptr);
+    EXPECT_EQ(finder.Open((std::string(Dir()) + "*").c_str()), nullptr);
     finder.DeleteAll();
     EXPECT_TRUE(fs::exists(root_ / sibling));
 }

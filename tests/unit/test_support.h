@@ -6,14 +6,14 @@
 
 #include <cerrno>
 #include <chrono>
-#include <new>
+#include <memory>
 #include <regex>
 #include <string>
 
 #include "../file_io.h"
-#include "config/ini_config.h"
-#include "log/orvex_log.h"
-#include "main/run_state.h"
+#include "config/settings.h"
+#include "log/upload_log.h"
+#include "release/release.h"
 #include "util/util.h"
 
 using namespace test_files;
@@ -27,15 +27,15 @@ constexpr int kDirectoryOpenErrno = EISDIR;
 #endif
 
 // A unique directory holds Crevik.ini (root_) and the release (release_),
-// which is the working directory and ReleaseDir while the test runs.
-// theLog and theConfig start empty in every test.
+// which is the working directory and rel_'s directory while the test runs.
+// rel_ (its log, .sfv lists and feed) and settings_ start afresh in every test.
 class ReleaseDirTest : public ::testing::Test {
 protected:
     void SetUp() override { UseRelease("Some.Release"); }
     void TearDown() override {
         if (!PlatChangeDir(oldCwd_.c_str())) ADD_FAILURE() << "cannot return to " << oldCwd_;
         fs::remove_all(root_);
-        ResetGlobals();
+        rel_.reset();
     }
     // Starts afresh with the release at root_/relative, e.g. "Some.Release/CD1".
     void UseRelease(const std::string& relative) {
@@ -47,17 +47,23 @@ protected:
                      "_" + std::to_string(++counter));
             ASSERT_TRUE(fs::create_directory(root_));
         }
-        ResetGlobals();
         release_ = (root_ / relative).make_preferred();  // one separator kind, as the server passes
         fs::create_directories(release_);
         ASSERT_TRUE(PlatChangeDir(release_.string().c_str()));
-        CopyText(ReleaseDir, (release_.string() + kPathSep).c_str());
-        CopyText(UploadLogPath, (release_.string() + kPathSep + ".upChk.log").c_str());
+        DefaultSettings(&settings_);
         Settings("");
     }
+    // Loads Crevik.ini with `ini` and starts the release afresh under it.
     void Settings(const std::string& ini) {
         WriteFile((root_ / "Crevik.ini").string(), ini);
-        ASSERT_TRUE(theConfig.Load((root_ / "Crevik.ini").string().c_str()));
+        ASSERT_TRUE(LoadSettings((root_ / "Crevik.ini").string().c_str(), &settings_));
+        NewRelease();
+    }
+    // A new run on the same release: nothing read yet. (Some tests make the
+    // release's path too long for its log: that is theirs to check.)
+    void NewRelease() {
+        rel_.reset(new Release(settings_));
+        NameRelease(*rel_, (release_.string() + kPathSep).c_str());
     }
     // The diagnostic log's messages, one per line, each checked for its time
     // stamp and CRLF end.
@@ -68,14 +74,13 @@ protected:
         EXPECT_EQ(messages.find('\r'), std::string::npos) << "a line without its time stamp:\n" << text;
         return text == "<absent>" ? "" : messages;
     }
-    static void ResetGlobals() {
-        theLog.~OrvexLog();
-        new (&theLog) OrvexLog();
-        theConfig.~IniConfig();
-        new (&theConfig) IniConfig();
-    }
+    UploadLog& Log() { return rel_->log; }
+    const char* LogPath() const { return rel_->logPath; }
+    const char* Dir() const { return rel_->dir; }
 
     std::string oldCwd_;
+    ::Settings settings_;
+    std::unique_ptr<Release> rel_;
     fs::path root_, release_;
 };
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "main/run_state.h"
-#include "main/startup.h"
+#include "app/command_line.h"
+#include "release/session.h"
 #include "util/util.h"
 
 namespace {
@@ -70,7 +70,11 @@ TEST(SplitCommandLine, BlanksSeparateQuotesGroupWithoutEscapesAndTheTableCuts) {
         {"p " + longWord + " \"" + longWord + "\" next", {"p", cut, cut, "next"}},
     };
     for (const auto& [line, words] : rows) {
-        SplitCommandLine(line.c_str());
+        CommandLine commandLine;
+        SplitCommandLine(line.c_str(), &commandLine);
+        const auto& ArgTable = commandLine.words;
+        const int32_t ArgCount = commandLine.count;
+        const auto& ArgWasCut = commandLine.cut;
         EXPECT_EQ(Words(ArgTable, ArgTable + ArgCount), words) << line;
         EXPECT_EQ(ArgWasCut[1] && ArgWasCut[2] && !ArgWasCut[3], words.size() > 1 && words[1] == cut) << line;
     }

@@ -1,11 +1,9 @@
+// Which names are crevik's own, in a release or beside it.
 #include <cstring>
 
 #include "config/diag_log.h"
-#include "config/ini_config.h"
-#include "log/orvex_log.h"
-#include "sfv/sfv.h"
+#include "release/release.h"
 #include "status/status.h"
-#include "watch/watch_internal.h"
 #include "zip/zip.h"
 
 namespace {
@@ -16,22 +14,22 @@ bool EndsWith(const char* name, const char* suffix) {
 }
 
 // The log's own name, or its name with the temporary suffix.
-bool IsUploadLogName(const char* name) {
-    const char* log = theConfig.GetString("GENERAL", "LOGFILE", kDefaultLogName);
+bool IsUploadLogName(const Settings& settings, const char* name) {
+    const char* log = settings.logFile;
     size_t len = std::strlen(log);
     return std::strncmp(name, log, len) == 0 && (name[len] == '\0' || std::strcmp(name + len, kLogTempSuffix) == 0);
 }
 
 }  // namespace
 
-bool IsOwnFileName(const char* name) {
+bool IsOwnFileName(const Settings& settings, const char* name) {
     // A ".bad" copy is crevik's whoever deletes it: a run that deleted
     // NAME.bad as NAME came good again must not take NAME's record with it.
-    if (EndsWith(name, kMarkerSuffix) || EndsWith(name, kBadSuffix) || IsUploadLogName(name)) return true;
-    const char* report = theConfig.GetString("GENERAL", "MESSAGE", "");
+    if (EndsWith(name, kMarkerSuffix) || EndsWith(name, kBadSuffix) || IsUploadLogName(settings, name)) return true;
+    const char* report = settings.message;
     if ((*report && std::strcmp(name, report) == 0) || std::strcmp(name, kDiagLogName) == 0) return true;
     if (std::strcmp(name, kDizName) == 0) return true;  // a zip release's, given by its first zip
-    return IsStatusEntryName(name);
+    return IsStatusEntryName(settings, name);
 }
 
-bool IsOwnDirName(const char* name) { return IsStatusEntryName(name); }
+bool IsOwnDirName(const Settings& settings, const char* name) { return IsStatusEntryName(settings, name); }

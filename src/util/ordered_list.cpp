@@ -1,4 +1,4 @@
-#include "log/ordered_list.h"
+#include "util/ordered_list.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -85,6 +85,13 @@ void* OrderedListBase::Find(const void* probe) {
     return nullptr;
 }
 
+const void* OrderedListBase::Peek(const void* probe) const {
+    if (!compare_) return nullptr;
+    for (const ListNode* node = sentinel_.next; node != &sentinel_; node = node->next)
+        if (compare_(node->element, probe) == 0) return node->element;
+    return nullptr;
+}
+
 int OrderedListBase::RemoveCurrent() {
     if (cursor_ == &sentinel_) return -1;
     ListNode* removed = cursor_;
@@ -111,34 +118,6 @@ int OrderedListBase::ReplaceCurrent(const void* element) {
     // except after the second-to-last, where it lands at the end.
     if (cursor_->next != &sentinel_) Prev();
     return InsertAfterCurrent(element);
-}
-
-namespace {
-CompareFn sortCompare;  // qsort's comparator has no context argument
-int CompareEntries(const void* a, const void* b) {
-    return sortCompare(*static_cast<void* const*>(a), *static_cast<void* const*>(b));
-}
-}  // namespace
-
-int OrderedListBase::Sort() {
-    if (!compare_) return -1;
-    if (count_ < 2) return 0;
-    void** elements = static_cast<void**>(std::malloc(sizeof(void*) * static_cast<size_t>(count_)));
-    if (!elements) return -1;
-    size_t i = 0;
-    for (ListNode* node = sentinel_.next; node != &sentinel_; node = node->next) elements[i++] = node->element;
-    sortCompare = compare_;
-    std::qsort(elements, i, sizeof(void*), CompareEntries);
-    i = 0;
-    for (ListNode* node = sentinel_.next; node != &sentinel_; node = node->next) node->element = elements[i++];
-    std::free(elements);
-    First();
-    return 0;
-}
-
-int OrderedListBase::SetCompare(CompareFn compare) {
-    compare_ = compare;
-    return 0;
 }
 
 void* OrderedListBase::GetAt(int32_t index) {

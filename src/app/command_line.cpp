@@ -1,24 +1,8 @@
-#include "main/run_state.h"
+#include "app/command_line.h"
 
 #include <cstring>
-#include <string>
-#include <vector>
 
 #include "util/util.h"
-
-char ArgTable[kArgSlots][kArgMaxLen + 1];
-int32_t ArgCount;
-bool ArgWasCut[kArgSlots];
-char ReleaseDir[kMaxPath];
-char EventFileName[kMaxPath];
-char UploadLogPath[kMaxPath];
-
-void ResetRunState() {
-    std::memset(ArgTable, 0, sizeof ArgTable);
-    ArgCount = 0;
-    std::memset(ArgWasCut, 0, sizeof ArgWasCut);
-    ReleaseDir[0] = EventFileName[0] = UploadLogPath[0] = '\0';
-}
 
 std::vector<std::string> SplitCommandWords(const char* text) {
     std::vector<std::string> words;
@@ -46,18 +30,18 @@ std::vector<std::string> SplitCommandWords(const char* text) {
     return words;
 }
 
-void SplitCommandLine(const char* text) {
+void SplitCommandLine(const char* text, CommandLine* line) {
     std::vector<std::string> words = SplitCommandWords(text);
     std::vector<const char*> argv;
     for (const std::string& word : words) argv.push_back(word.c_str());
-    SetArgsFromVector(static_cast<int>(argv.size()), argv.data());
+    SetArgsFromVector(static_cast<int>(argv.size()), argv.data(), line);
 }
 
-void SetArgsFromVector(int argc, const char* const* argv) {
-    ResetRunState();
+void SetArgsFromVector(int argc, const char* const* argv, CommandLine* line) {
+    std::memset(line, 0, sizeof *line);
     for (int i = 0; i < argc && i < kArgSlots; ++i) {
-        CopyText(ArgTable[i], argv[i]);
-        ArgWasCut[i] = std::strlen(argv[i]) > static_cast<size_t>(kArgMaxLen);
+        CopyText(line->words[i], argv[i]);
+        line->cut[i] = std::strlen(argv[i]) > static_cast<size_t>(kArgMaxLen);
     }
-    ArgCount = argc < kArgSlots ? argc : kArgSlots;
+    line->count = argc < kArgSlots ? argc : kArgSlots;
 }

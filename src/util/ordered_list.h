@@ -1,6 +1,6 @@
 // The one container of the system: a doubly linked ring of fixed-size element
 // copies around a sentinel, with a built-in cursor that every operation moves
-// and reports through, a replaceable compare callback and an on-demand sort.
+// and reports through, and a compare callback for searches.
 #ifndef CREVIK_ORDERED_LIST_H
 #define CREVIK_ORDERED_LIST_H
 
@@ -38,9 +38,12 @@ public:
     void* Find(const void* probe);                // first from the head that compares 0
     int RemoveCurrent();                          // 0, or -1 with no element under the cursor
     int ReplaceCurrent(const void* element);      // 0, or -1
-    int Sort();                                   // 0, or -1 without compare or memory
-    int SetCompare(CompareFn compare);
     void* GetAt(int32_t index);                   // 0-based
+
+    // Reading without the cursor: the elements in order, and a search.
+    const ListNode* Head() const { return sentinel_.next; }
+    const ListNode* End() const { return &sentinel_; }
+    const void* Peek(const void* probe) const;    // first from the head that compares 0
 
 protected:
     CompareFn compare_;
