@@ -26,15 +26,27 @@ fi
 
 jobs=$(nproc 2>/dev/null || echo 2)
 leg() {  # name, build dir, extra cmake arguments...
-  local name=$1 dir=$2
+  local name=$1 dir=$2 log=$2/ctest.log
   shift 2
   echo "== $name =="
   cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCREVIK_TESTS=ON "$@" >/dev/null
   cmake --build "$dir" -j"$jobs" >/dev/null
-  ctest --test-dir "$dir" --output-on-failure -j"$jobs" | tee "$dir/ctest.log" | tail -n 3
+  if ctest --test-dir "$dir" --output-on-failure -j"$jobs" >"$log" 2>&1; then
+    tail -n 3 "$log"
+    return
+  fi
+  # Every line but those of passed tests: the failed tests' own output and the summary.
+  grep -vE '^ *[0-9]+/[0-9]+ Test +#[0-9]+: .* +Passed +[0-9.]+ sec$' "$log"
+  echo "$name: tests FAILED (log: $log)" >&2
+  return 1
+}
+timed() {  # command...: runs it, then says how long it took
+  local start=$SECONDS
+  "$@"
+  echo "   (took $((SECONDS - start)) s)"
 }
 
-leg "sanitizers" build-asan -DCREVIK_SANITIZE=ON
-scripts/test-windows.sh
-leg "tests" build
-scripts/fuzz.sh
+timed leg "sanitizers" build-asan -DCREVIK_SANITIZE=ON
+timed scripts/test-windows.sh
+timed leg "tests" build
+timed scripts/fuzz.sh

@@ -364,16 +364,30 @@ bool PlatClose(PlatFile* file) {
 }
 
 bool PlatAppendOnce(const char* path, const void* data, size_t len) {
-    // Append-only access: every write goes to the end of the file as one piece.
-    HANDLE h = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                           OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // Append-only access sends every write to the end of the file, but Wine
+    // finds that end apart from the write, and a file on a share has several
+    // writers: concurrent runs lost and tore lines. So each run holds a
+    // byte-range lock for its one write, on a byte past any data so that
+    // readers are never shut out. Locking needs read access.
+    HANDLE h = CreateFileA(path, FILE_APPEND_DATA | GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return Failed(false);
+    OVERLAPPED lockAt = {};
+    lockAt.OffsetHigh = 0x40000000;  // byte 2^62
+    if (!LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &lockAt)) {
+        SetErrnoFromLastError();
+        int err = errno;
+        CloseHandle(h);
+        errno = err;
+        return false;
+    }
     DWORD want = len > 0x7fffffffu ? 0x7fffffffu : static_cast<DWORD>(len);
     DWORD wrote = 0;
     bool ok = WriteFile(h, data, want, &wrote, nullptr) != 0;
     if (!ok) SetErrnoFromLastError();
     else if (wrote != len) errno = ENOSPC;
     int err = errno;
+    UnlockFileEx(h, 0, 1, 0, &lockAt);
     CloseHandle(h);
     errno = err;
     return ok && wrote == len;

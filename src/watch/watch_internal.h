@@ -65,6 +65,7 @@ struct Tree {
     std::vector<std::string> areas;                // absolute, ending in '/'
     std::unordered_map<int, std::string> dirs;     // watch -> directory, ending in '/'
     std::set<std::string> unwatched;               // directories whose watch could not be added
+    bool listedNewFiles = false;                   // uploads queued from a listing since the last read
 };
 
 // Watches `dir` (ending in '/') and every directory below it. With newFiles,

@@ -140,12 +140,15 @@ void WatchTree(Tree& tree, Runs& runs, const std::string& dir, bool newFiles) {
                    !PlatOpenForWriting(path.c_str())) {
             // A file still being written is left to the close that will be reported.
             QueueRun(runs, RunKind::Upload, path);
+            tree.listedNewFiles = true;
         }
     }
     PlatFindClose(find);
 }
 
-int HandleChanges(Tree& tree, Runs& runs, int timeoutMs) {
+namespace {
+
+int HandleBatch(Tree& tree, Runs& runs, int timeoutMs) {
     std::vector<Change> changes;
     int count = ReadChanges(tree, changes, timeoutMs);
     while (count > 0 && (changes.back().flags & kChangeMovedOut)) {
@@ -158,6 +161,23 @@ int HandleChanges(Tree& tree, Runs& runs, int timeoutMs) {
         i += static_cast<size_t>(HandleChange(tree, runs, changes[i], next));
     }
     return static_cast<int>(changes.size());
+}
+
+}  // namespace
+
+int HandleChanges(Tree& tree, Runs& runs, int timeoutMs) {
+    int total = HandleBatch(tree, runs, timeoutMs);
+    // A file found in a new directory may have been closed after its watch
+    // began: that close is queued already. Read it before any run starts, so
+    // that it finds the upload of the listing still waiting and the two stay
+    // one run.
+    while (total > 0 && tree.listedNewFiles) {
+        tree.listedNewFiles = false;
+        int more = HandleBatch(tree, runs, 0);
+        if (more < 0) return -1;
+        total += more;
+    }
+    return total;
 }
 
 void RetryUnwatched(Tree& tree, Runs& runs) {

@@ -29,9 +29,11 @@ TEST(Startup, PathsTooLongToHoldWholeAreLeftAlone) {
     std::filesystem::create_directories(deep);
     EXPECT_EQ(site.Run({"sfvuploaded", deep + "a.sfv", "2", "0"}), 0);
     EXPECT_TREE(site.up(std::string(200, 'd')), std::string(100, 'e') + "/");
-    EXPECT_TREE(deep);
-    // A shorter name lets Windows remove the site.
+    // Listed under a shorter name: MinGW's directory listing is undefined past
+    // MAX_PATH (64-bit builds list the working directory). It also lets Windows
+    // remove the site.
     std::filesystem::rename(site.up(std::string(200, 'd')), site.up("d"));
+    EXPECT_TREE(site.up("d/" + std::string(100, 'e') + "/"));
 }
 
 // Holds the run lock of a release as a run would, until it dies.
