@@ -1,3 +1,5 @@
+// The program: every word a command line can start with, events and operator
+// commands alike, in one table with what each needs before its handler runs.
 #include "app/app.h"
 
 #include <cstring>

@@ -21,5 +21,6 @@ bool WriteDiagLog(const Settings& settings, const char* format, ...) {
                             t.hour, t.minute, t.second, message);
     if (len <= 0) return false;
     // One write per line: lines of concurrent runs never interleave.
-    return PlatAppendOnce(path, line, static_cast<size_t>(len) < sizeof line ? static_cast<size_t>(len) : sizeof line - 1);
+    size_t length = static_cast<size_t>(len) < sizeof line ? static_cast<size_t>(len) : sizeof line - 1;
+    return PlatAppendOnce(path, line, length);
 }

@@ -1,3 +1,4 @@
+// The ini reader: one entry per key line, in file order.
 #include "config/ini_config.h"
 
 #include <cstdio>
@@ -32,8 +33,8 @@ IniConfig::IniConfig() : entries_(new OrderedList(sizeof(ConfigEntry), CompareSe
 IniConfig::~IniConfig() { delete entries_; }
 
 bool IniConfig::Load(const char* path) {
-    FILE* file = OpenFileForRead(path);
-    if (!file) return false;
+    LineReader file;
+    if (!OpenLines(&file, path)) return false;
 
     delete entries_;
     entries_ = new OrderedList(sizeof(ConfigEntry), CompareSectionAndKey);
@@ -42,7 +43,7 @@ bool IniConfig::Load(const char* path) {
     // Key lines before the first header belong to the empty section.
     char section[32] = "";
     char line[kLineRead];
-    while (std::fgets(line, sizeof line, file)) {
+    while (ReadLine(&file, line, sizeof line)) {
         char first = FirstNonBlank(line);
         if (first == ';' || first == '\0') continue;
         if (std::strncmp(line, "_END_", 5) == 0) break;
@@ -70,7 +71,7 @@ bool IniConfig::Load(const char* path) {
         CopyText(entry.value, value);
         entries_->Append(&entry);
     }
-    std::fclose(file);
+    CloseLines(&file);
     return true;
 }
 

@@ -1,3 +1,4 @@
+// Crevik.ini read once into typed settings, with every key's default.
 #include "config/settings.h"
 
 #include <cstdio>

@@ -9,4 +9,6 @@ LogName::LogName(const char* word) {
         if (*p == '|' || *p == '\r' || *p == '\n') *p = '_';
 }
 
-int32_t PercentOfWords(const char* sfvCount, const char* good) { return Percent(ParseInt32(good), ParseInt32(sfvCount)); }
+int32_t PercentOfWords(const char* sfvCount, const char* good) {
+    return Percent(ParseInt32(good), ParseInt32(sfvCount));
+}

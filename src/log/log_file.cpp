@@ -1,3 +1,4 @@
+// The upload log on disk: read once, saved whole through a temporary file.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -66,8 +67,8 @@ bool UploadLog::ReadLogFile(const char* path) {
     // Only a path with no entry at all is an empty log: one that exists but
     // cannot be read must not be replaced by this run's records.
     if (!PlatPathExists(path)) return true;
-    FILE* file = OpenFileForRead(path);
-    if (!file) {
+    LineReader file;
+    if (!OpenLines(&file, path)) {
         WriteDiagLog(settings, "OrvexLog::ReadLogFile() fopen failed - %s", std::strerror(errno));
         delete records;
         records = nullptr;
@@ -75,9 +76,9 @@ bool UploadLog::ReadLogFile(const char* path) {
     }
     char line[kLogLineRead];
     UploadRecord record;
-    while (std::fgets(line, sizeof line, file))
+    while (ReadLine(&file, line, sizeof line))
         if (ParseRecord(line, &record)) records->Append(&record);
-    std::fclose(file);
+    CloseLines(&file);
     modified = false;
     return true;
 }

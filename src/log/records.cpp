@@ -1,3 +1,4 @@
+// The upload log's records: added, replaced as verdicts arrive, taken, summed per user.
 #include <algorithm>
 #include <cstdio>
 #include <cstring>

@@ -1,6 +1,8 @@
 // The only interface between crevik and the operating system.
 //
-// Everything above this header is OS-free. platform_posix.cpp implements it
+// Everything above this header is OS-free, and every file the program opens
+// is opened here (so a fault injected here reaches every read and write);
+// nothing here calls upward. platform_posix.cpp implements it
 // with POSIX calls, platform_win32.cpp with the Win32 kernel. Both give the
 // Windows behaviour the program was designed around: renames never replace,
 // directory search matches only '*' and '?' ignoring letter case, a run lock
@@ -89,11 +91,12 @@ struct PlatFile;
 // Opens an existing file for a sequential read; null on failure. On Windows
 // the open fails while a writer holds the file.
 PlatFile* PlatOpenSequential(const char* path);
+// Opens a regular file for reading, shared with writers as any reader
+// shares it; null with errno set (EISDIR for a directory on POSIX).
+PlatFile* PlatOpenRead(const char* path);
 // A new, empty file for writing in place of whatever had the name (a link is
 // replaced, never written through); null on failure.
 PlatFile* PlatCreateTruncate(const char* path);
-// The same as a binary stdio stream, for text written in pieces.
-FILE* PlatCreateStream(const char* path);
 
 // Size and creation time of a regular file (not a directory or device).
 struct PlatFileInfo {
@@ -184,7 +187,7 @@ bool PlatOpenForWriting(const char* path);
 
 // ---- fault injection (tests only) ----------------------------------------
 // Makes the next call of one operation fail with the given errno, once.
-enum class PlatFault { None, Write, Close, Replace, CreateTruncate };
+enum class PlatFault { None, Write, Close, Replace, CreateTruncate, OpenRead };
 void PlatInjectFault(PlatFault op, int errnum);
 
 #endif

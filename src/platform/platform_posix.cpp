@@ -304,12 +304,10 @@ PlatFile* PlatCreateTruncate(const char* path) {
     return fd < 0 ? nullptr : FromFd(fd);
 }
 
-FILE* PlatCreateStream(const char* path) {
-    int fd = CreateFresh(path);
-    if (fd < 0) return nullptr;
-    FILE* stream = fdopen(fd, "wb");
-    if (!stream) close(fd);
-    return stream;
+PlatFile* PlatOpenRead(const char* path) {
+    if (PlatTakeFault(PlatFault::OpenRead)) return nullptr;
+    int fd = OpenRegularForRead(path);
+    return fd < 0 ? nullptr : FromFd(fd);
 }
 
 bool PlatStatFile(const char* path, PlatFileInfo* info) {

@@ -296,7 +296,11 @@ PlatFile* PlatCreateTruncate(const char* path) {
     return FromHandle(h);
 }
 
-FILE* PlatCreateStream(const char* path) { return std::fopen(path, "wb"); }
+PlatFile* PlatOpenRead(const char* path) {
+    if (PlatTakeFault(PlatFault::OpenRead)) return nullptr;
+    HANDLE h = OpenDiskFileForRead(path, FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_ATTRIBUTE_NORMAL);
+    return h == INVALID_HANDLE_VALUE ? nullptr : FromHandle(h);
+}
 
 namespace {
 

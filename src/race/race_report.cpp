@@ -1,6 +1,9 @@
+// The race report: fixed-width CRLF rows, written whole.
 #include <cerrno>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "config/diag_log.h"
 #include "platform/platform.h"
@@ -14,21 +17,43 @@ constexpr const char* kNoValue = "none";
 constexpr int kValueMax = 128;                        // the longest value: two names and five numbers
 constexpr int kUserAtGroupMax = 2 * kNameField;       // "user@group"
 
-void WriteRow(FILE* file, const char* label, const char* value) {
-    std::fprintf(file, "| %-10s : %-54s |\r\n", label, value);
+// The report is built whole, then written in one piece.
+struct Report {
+    std::string text;
+};
+
+void Put(Report* report, const char* text) { report->text += text; }
+
+void Printf(Report* report, const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 2, 3)))
+#endif
+    ;
+void Printf(Report* report, const char* format, ...) {
+    char piece[1024];  // the longest row: a release name of two paths
+    va_list args;
+    va_start(args, format);
+    int len = std::vsnprintf(piece, sizeof piece, format, args);
+    va_end(args);
+    if (len <= 0) return;
+    report->text.append(piece, static_cast<size_t>(len) < sizeof piece ? static_cast<size_t>(len) : sizeof piece - 1);
+}
+
+void WriteRow(Report* file, const char* label, const char* value) {
+    Printf(file, "| %-10s : %-54s |\r\n", label, value);
 }
 
 // Share of the total; 0.0 when nothing counted, rather than a division by zero.
-double Percent(int32_t size, int32_t total) {
+double Share(int32_t size, int32_t total) {
     if (total == 0) return 0.0;
     return static_cast<double>(size) * 100.0 / static_cast<double>(total);
 }
 
-void WriteReleaseInfo(FILE* file, const char* name, const RaceStats& race) {
+void WriteReleaseInfo(Report* file, const char* name, const RaceStats& race) {
     char value[kValueMax];
-    std::fputs(kSeparator, file);
-    std::fputs("|                           Release Info                              |\r\n", file);
-    std::fputs(kSeparator, file);
+    Put(file, kSeparator);
+    Put(file, "|                           Release Info                              |\r\n");
+    Put(file, kSeparator);
     WriteRow(file, "Rel Name", name);
 
     std::snprintf(value, sizeof value, "%d files, %d KB, %d KBps, %d user(s), %d group(s)", race.files, race.totalSize,
@@ -53,23 +78,23 @@ void WriteReleaseInfo(FILE* file, const char* name, const RaceStats& race) {
     WriteRow(file, "Race end", value);
 }
 
-void WriteRacers(FILE* file, const RaceStats& race) {
-    std::fputs(kSeparator, file);
-    std::fputs("|                           Racer  Info                               |\r\n", file);
-    std::fputs(kSeparator, file);
-    std::fputs("|           Racer         | Files |      KBytes    |   %    |  KB/sec |\r\n", file);
-    std::fputs(kSeparator, file);
+void WriteRacers(Report* file, const RaceStats& race) {
+    Put(file, kSeparator);
+    Put(file, "|                           Racer  Info                               |\r\n");
+    Put(file, kSeparator);
+    Put(file, "|           Racer         | Files |      KBytes    |   %    |  KB/sec |\r\n");
+    Put(file, kSeparator);
     int32_t total = race.totalSize;
     for (int32_t i = 1; i <= race.RacerCount(); ++i) {
         const RaceTally* racer = race.Racer(i);
         char userAtGroup[kUserAtGroupMax];
         std::snprintf(userAtGroup, sizeof userAtGroup, "%s@%s", racer->user, racer->group);
-        std::fprintf(file, "|  %02d. %-17s  ", i, userAtGroup);
-        std::fprintf(file, "| %4df ", racer->files);
-        std::fprintf(file, "|    %8d    ", racer->size);
-        std::fprintf(file, "| %5.1f%% ", Percent(racer->size, total));
-        std::fprintf(file, "|  %5d  |\r\n", racer->speed);
-        std::fputs(kSeparator, file);
+        Printf(file, "|  %02d. %-17s  ", i, userAtGroup);
+        Printf(file, "| %4df ", racer->files);
+        Printf(file, "|    %8d    ", racer->size);
+        Printf(file, "| %5.1f%% ", Share(racer->size, total));
+        Printf(file, "|  %5d  |\r\n", racer->speed);
+        Put(file, kSeparator);
     }
 }
 
@@ -81,21 +106,21 @@ int32_t RacersOfGroup(const RaceStats& race, const char* group) {
     return count;
 }
 
-void WriteGroups(FILE* file, const RaceStats& race) {
-    std::fputs("|                           Group  Info                               |\r\n", file);
-    std::fputs(kSeparator, file);
-    std::fputs("|      Group     | Racers | Files |      KBytes    |   %    |  KB/sec |\r\n", file);
-    std::fputs(kSeparator, file);
+void WriteGroups(Report* file, const RaceStats& race) {
+    Put(file, "|                           Group  Info                               |\r\n");
+    Put(file, kSeparator);
+    Put(file, "|      Group     | Racers | Files |      KBytes    |   %    |  KB/sec |\r\n");
+    Put(file, kSeparator);
     int32_t total = race.totalSize;
     for (int32_t i = 1; i <= race.GroupCount(); ++i) {
         const RaceTally* group = race.Group(i);
-        std::fprintf(file, "|  %02d. %-8s  ", i, group->group);
-        std::fprintf(file, "|  %4d  ", RacersOfGroup(race, group->group));
-        std::fprintf(file, "| %4df ", group->files);
-        std::fprintf(file, "|    %8d    ", group->size);
-        std::fprintf(file, "| %5.1f%% ", Percent(group->size, total));
-        std::fprintf(file, "|  %5d  |\r\n", group->speed);
-        std::fputs(kSeparator, file);
+        Printf(file, "|  %02d. %-8s  ", i, group->group);
+        Printf(file, "|  %4d  ", RacersOfGroup(race, group->group));
+        Printf(file, "| %4df ", group->files);
+        Printf(file, "|    %8d    ", group->size);
+        Printf(file, "| %5.1f%% ", Share(group->size, total));
+        Printf(file, "|  %5d  |\r\n", group->speed);
+        Put(file, kSeparator);
     }
 }
 
@@ -104,13 +129,15 @@ void WriteGroups(FILE* file, const RaceStats& race) {
 void MakeMessageFile(const Settings& settings, const char* releaseName, const RaceStats& race) {
     const char* path = settings.message;
     if (!*path) return;
-    FILE* file = PlatCreateStream(path);
+    Report report;
+    WriteReleaseInfo(&report, releaseName, race);
+    WriteRacers(&report, race);
+    WriteGroups(&report, race);
+    PlatFile* file = PlatCreateTruncate(path);
     if (!file) {
         WriteDiagLog(settings, "MakeMessageFile() fopen failed - %s", std::strerror(errno));
         return;
     }
-    WriteReleaseInfo(file, releaseName, race);
-    WriteRacers(file, race);
-    WriteGroups(file, race);
-    std::fclose(file);
+    PlatWrite(file, report.text.data(), report.text.size());
+    PlatClose(file);
 }

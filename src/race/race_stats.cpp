@@ -1,3 +1,5 @@
+// Race statistics from the upload log and the .sfv: totals, racers and groups
+// ranked, the fastest upload. Nothing is kept between calls.
 #include <cmath>
 #include <cstdint>
 #include <algorithm>

@@ -95,13 +95,13 @@ bool FindSfvName(const char* dir, char name[kMaxPath]) {
 
 bool ReadSfvEntries(const char* path, OrderedList* entries) {
     // A directory, or anything else that is no readable file, gives nothing.
-    FILE* file = OpenFileForRead(path);
-    if (!file) return false;
+    LineReader file;
+    if (!OpenLines(&file, path)) return false;
     char line[kSfvLineRead];
     SfvEntry entry;
-    while (std::fgets(line, sizeof line, file))
+    while (ReadLine(&file, line, sizeof line))
         if (ParseSfvLine(line, &entry)) entries->Append(&entry);
-    std::fclose(file);
+    CloseLines(&file);
     return true;
 }
 
@@ -143,16 +143,16 @@ bool SfvList::LoadAclFile(const char* directory) {
     // No entry of that name: the server keeps no ACL here. An entry that is
     // there but cannot be read as a file (refused, a directory) is reported.
     if (!PlatPathExists(path)) return true;
-    FILE* file = OpenFileForRead(path);
-    if (!file) {
+    LineReader file;
+    if (!OpenLines(&file, path)) {
         int error = errno;
         WriteDiagLog(settings, "OrvexLog::LoadAclFile() fopen failed - %s", std::strerror(error));
         return false;
     }
     char line[kAclLineRead];
     AclEntry entry;
-    while (std::fgets(line, sizeof line, file))
+    while (ReadLine(&file, line, sizeof line))
         if (ParseAclLine(line, &entry)) acl->Append(&entry);
-    std::fclose(file);
+    CloseLines(&file);
     return true;
 }

@@ -1,6 +1,8 @@
-// The one container of the system: a doubly linked ring of fixed-size element
-// copies around a sentinel, with a built-in cursor that every operation moves
-// and reports through, and a compare callback for searches.
+// The container of the upload log, the .sfv and ACL lists and the ini
+// entries: a doubly linked ring of fixed-size element copies around a
+// sentinel, with a built-in cursor that the editing operations move and
+// report through, a compare callback for searches, and Head/End/Peek to read
+// without moving the cursor.
 #ifndef CREVIK_ORDERED_LIST_H
 #define CREVIK_ORDERED_LIST_H
 

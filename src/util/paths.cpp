@@ -79,4 +79,31 @@ void SplitParentDir(const char* path, char parent[kMaxPath], char name[kMaxPath]
 
 bool FileExists(const char* path) { return PlatFileReadable(path); }
 
-FILE* OpenFileForRead(const char* path) { return PlatFileReadable(path) ? std::fopen(path, "rb") : nullptr; }
+bool OpenLines(LineReader* reader, const char* path) {
+    reader->file = PlatOpenRead(path);
+    reader->pos = reader->end = 0;
+    return reader->file != nullptr;
+}
+
+bool ReadLine(LineReader* reader, char* out, int size) {
+    if (size <= 0) return false;
+    int used = 0;
+    while (used < size - 1) {
+        if (reader->pos == reader->end) {
+            long got = PlatRead(reader->file, reader->buffer, sizeof reader->buffer);
+            if (got <= 0) break;
+            reader->pos = 0;
+            reader->end = static_cast<size_t>(got);
+        }
+        char c = reader->buffer[reader->pos++];
+        out[used++] = c;
+        if (c == '\n') break;
+    }
+    out[used] = '\0';
+    return used > 0;
+}
+
+void CloseLines(LineReader* reader) {
+    if (reader->file) PlatClose(reader->file);
+    reader->file = nullptr;
+}

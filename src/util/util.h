@@ -1,10 +1,10 @@
-// Path, file and string routines shared by every subsystem.
+// Path, line reading and string routines shared by every subsystem, on the
+// platform alone.
 #ifndef CREVIK_UTIL_H
 #define CREVIK_UTIL_H
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 
 #include "platform/platform.h"
 
@@ -20,9 +20,19 @@ void SplitParentDir(const char* path, char parent[kMaxPath], char name[kMaxPath]
 
 // A file (not a directory) that can be opened for reading.
 bool FileExists(const char* path);
-// Opens such a file for reading, in binary mode; null with errno set when the
-// path is no readable file. (fopen alone accepts a directory on POSIX.)
-FILE* OpenFileForRead(const char* path);
+
+// Reads a file line by line as fgets does: each read takes up to size-1
+// characters, through the first LF, and is terminated; bytes as they are.
+struct LineReader {
+    PlatFile* file;
+    size_t pos, end;
+    char buffer[4096];
+};
+// False, with errno set, when the path is no readable file.
+bool OpenLines(LineReader* reader, const char* path);
+// False at the end of the file (or on a read error) with nothing read.
+bool ReadLine(LineReader* reader, char* out, int size);
+void CloseLines(LineReader* reader);
 
 // ---- text ----
 bool IsBlank(char c);  // space, tab, LF, VT, FF, CR; never a byte >= 0x80

@@ -77,7 +77,9 @@ void StartRuns(Runs& runs) {
             ++runs.started[static_cast<int>(run.kind)];
             continue;
         }
-        if (pid < 0) Say(*runs.settings, "cannot start %s for %s: %s", runs.self.c_str(), run.path.c_str(), std::strerror(errno));
+        if (pid < 0)
+            Say(*runs.settings, "cannot start %s for %s: %s", runs.self.c_str(), run.path.c_str(),
+                std::strerror(errno));
         if (runs.waiting.count(dir)) runs.ready.push_back(dir);
     }
 }

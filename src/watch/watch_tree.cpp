@@ -15,7 +15,8 @@ constexpr int kPairWaitMs = 10;
 void CannotWatch(Tree& tree, const std::string& dir, int error) {
     if (!tree.unwatched.insert(dir).second) return;  // said already
     if (error == ENOSPC)
-        Say(*tree.settings, "cannot watch %s: the system's limit of watches is reached (raise fs.inotify.max_user_watches);"
+        Say(*tree.settings,
+            "cannot watch %s: the system's limit of watches is reached (raise fs.inotify.max_user_watches);"
             " trying again every minute",
             dir.c_str());
     else
@@ -136,8 +137,8 @@ void WatchTree(Tree& tree, Runs& runs, const std::string& dir, bool newFiles) {
         std::string path = dir + entry.name;
         if (entry.isDir) {
             if (!IsOwnDirName(*tree.settings, entry.name)) WatchTree(tree, runs, path + "/", newFiles);
-        } else if (newFiles && !IsOwnFileName(*tree.settings, entry.name) && PlatEntryKindOf(path.c_str()) == PlatEntryKind::File &&
-                   !PlatOpenForWriting(path.c_str())) {
+        } else if (newFiles && !IsOwnFileName(*tree.settings, entry.name) &&
+                   PlatEntryKindOf(path.c_str()) == PlatEntryKind::File && !PlatOpenForWriting(path.c_str())) {
             // A file still being written is left to the close that will be reported.
             QueueRun(runs, RunKind::Upload, path);
             tree.listedNewFiles = true;

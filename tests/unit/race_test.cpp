@@ -8,7 +8,7 @@ const std::string S = "+--------------------------------------------------------
 class Race : public ReleaseDirTest {
 protected:
     void Sfv(std::initializer_list<const char*> names) {
-        ASSERT_TRUE(Log().ReadLogFile(LogPath()));
+        ASSERT_TRUE(RunLog().ReadLogFile(LogPath()));
         rel_->sfv.entries = new OrderedList(sizeof(SfvEntry), CompareSfvKeys);
         for (const char* name : names) {
             SfvEntry entry{FileKey(name), {}, 0, 0};
@@ -16,7 +16,7 @@ protected:
         }
     }
     RaceStats race_;
-    void CalcRaceInfo() { race_ = ComputeRace(Log(), rel_->sfv); }
+    void CalcRaceInfo() { race_ = ComputeRace(RunLog(), rel_->sfv); }
     // The CRLF lines of race.txt, its time stamp made "YYYY/MM/DD hh:mm:ss".
     std::vector<std::string> Report() {
         CalcRaceInfo();
@@ -37,10 +37,10 @@ TEST_F(Race, ReportRanksRacersAndGroupsInFixedWidthRows) {
     Settings("[GENERAL]\nMESSAGE=race.txt\n");
     WriteFile((release_ / "race.txt").string(), std::string(5000, 'x'));  // an earlier report goes whole
     Sfv({"a.r00", "a.r01", "a.r02", "a.r03"});
-    Log().AddWithCheck("joe", "crew", 1000, 100, "a.r00", 'S');
-    Log().AddWithCheck("joe", "other", 1000, 400, "a.r01", 'F');  // same peak as ann's, but earlier
-    Log().AddWithCheck("ann", "crew", 3000, 400, "a.r02", 'S');
-    Log().AddWithCheck("ann", "crew", 9000, 9000, "a.nfo", 'N');  // not in the .sfv
+    RunLog().AddWithCheck("joe", "crew", 1000, 100, "a.r00", 'S');
+    RunLog().AddWithCheck("joe", "other", 1000, 400, "a.r01", 'F');  // same peak as ann's, but earlier
+    RunLog().AddWithCheck("ann", "crew", 3000, 400, "a.r02", 'S');
+    RunLog().AddWithCheck("ann", "crew", 9000, 9000, "a.nfo", 'N');  // not in the .sfv
     CalcRaceInfo();  // Report() calculates again, from scratch
     const std::vector<std::string> expected = {
         S, "|                           Release Info                              |", S,
@@ -69,8 +69,8 @@ TEST_F(Race, EmptyZeroAndHugeFiguresStayInTheirColumns) {
     EXPECT_EQ(lines[5], "| Race win   : none                                                   |");
     EXPECT_EQ(lines[6], "| Peak speed : none                                                   |");
 
-    Log().AddWithCheck("averyverylonguser", "crew", 0, 0, "a", 'S');
-    Log().AddWithCheck("bob", "crew", 1000, 0, "b", 'S');
+    RunLog().AddWithCheck("averyverylonguser", "crew", 0, 0, "a", 'S');
+    RunLog().AddWithCheck("bob", "crew", 1000, 0, "b", 'S');
     lines = Report();
     EXPECT_EQ(lines.at(4), "| Total      : 2 files, 1000 KB, 0 KBps, 2 user(s), 1 group(s)        |");
     EXPECT_EQ(lines.at(13), "|  01. bob@crew           |    1f |        1000    | 100.0% |      0  |");
@@ -80,8 +80,8 @@ TEST_F(Race, EmptyZeroAndHugeFiguresStayInTheirColumns) {
     UseRelease("Other.Release");
     Sfv({"a", "b", "c", "d", "e", "f"});
     const char* tied[] = {"u3", "u1", "U1", "u2"};
-    for (int i = 0; i < 4; ++i) Log().AddWithCheck(tied[i], tied[i], 700, 70, std::string(1, 'a' + i).c_str(), 'S');
-    for (const char* name : {"e", "f"}) Log().AddWithCheck("big", "g", INT32_MAX, INT32_MAX, name, 'S');
+    for (int i = 0; i < 4; ++i) RunLog().AddWithCheck(tied[i], tied[i], 700, 70, std::string(1, 'a' + i).c_str(), 'S');
+    for (const char* name : {"e", "f"}) RunLog().AddWithCheck("big", "g", INT32_MAX, INT32_MAX, name, 'S');
     CalcRaceInfo();
     EXPECT_EQ(std::pair(race_.Racer(1)->size, race_.Racer(1)->speed), std::pair(INT32_MAX, INT32_MAX));
     // (2 * INT32_MAX + 2800) KB in 42 s

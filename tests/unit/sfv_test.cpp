@@ -113,10 +113,10 @@ TEST_F(SfvTest, VerdictsOrTheCrcPassDecideBadFilesRecordsAndMarkers) {
              {kAclFileName, r.acl}, {"a.rar", "CORRUPTED"}, {"a.rar.bad", "old"}, {"b.rar", "123456789"},
              {"c.rar", "wrong"}, {"empty.rar", ""}, {"gone.rar.bad", "kept"}, {victim, "outside"}});
         MakeMissingFiles(*rel_);  // without the upload log: no markers
-        ASSERT_TRUE(Log().ReadLogFile(LogPath()));
+        ASSERT_TRUE(RunLog().ReadLogFile(LogPath()));
         for (const char* n : {"A.RAR", "b.rar", "empty.rar", "gone.rar", "../victim"})
-            Log().AddWithCheck("u", "g", 1, 1, n, 'N');
-        Log().modified = false;
+            RunLog().AddWithCheck("u", "g", 1, 1, n, 'N');
+        RunLog().modified = false;
         MakeMissingFiles(*rel_);
         EXPECT_EQ(rel_->sfv.uploaded, 4);
         EXPECT_EQ(rel_->sfv.good, r.good);
@@ -125,8 +125,8 @@ TEST_F(SfvTest, VerdictsOrTheCrcPassDecideBadFilesRecordsAndMarkers) {
         EXPECT_EQ(listing, " .brindlesrv.acl " + r.files + " release.sfv");
         EXPECT_EQ(FileText("a.rar.bad"), r.aBad);
         EXPECT_EQ(FileText(victim) + FileText(victim + "-missing"), "outside<absent>");
-        EXPECT_EQ(!Log().GetNodeWithCheckBad("a.rar") + !Log().GetNodeWithCheckBad("gone.rar"), r.removed ? 2 : 0);
-        EXPECT_EQ(Log().modified, r.removed);
+        EXPECT_EQ(!RunLog().GetNodeWithCheckBad("a.rar") + !RunLog().GetNodeWithCheckBad("gone.rar"), r.removed ? 2 : 0);
+        EXPECT_EQ(RunLog().modified, r.removed);
     }
 }
 

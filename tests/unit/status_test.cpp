@@ -48,7 +48,7 @@ protected:
         return ::MakeProgressBar(settings_.progressLength, percent, blank, fill);
     }
     bool IsReleaseSubDir(const char* name) { return ::IsReleaseSubDir(settings_, name); }
-    void UpdateUpDir(const char* user, const char* group) { ::UpdateUpDir(settings_, Log(), user, group); }
+    void UpdateUpDir(const char* user, const char* group) { ::UpdateUpDir(settings_, RunLog(), user, group); }
     void UpdateIncompleteLink(const char* count, const char* good, const char* percent, bool remove) {
         ::UpdateIncompleteLink(settings_, Dir(), count, good, percent, remove);
     }
@@ -67,12 +67,12 @@ TEST_F(StatusEntries, ProgressBarShowsTheTruncatedShareWithin127Characters) {
 
 TEST_F(StatusEntries, NamesLoseSeparatorsAndWildcardsAndWinnersShowDashesUntilKnown) {
     UpdateUpDir("joe", "crew");  // the log is not read: no figures, no directory
-    ASSERT_TRUE(Log().ReadLogFile(LogPath()));
+    ASSERT_TRUE(RunLog().ReadLogFile(LogPath()));
     for (const char* d : {"[UP #0@0 by _@crew at 0]", "[UP #5@5 by _@crew at 5]", "[UP #9@9 by _@crew at 9]/x"})
         fs::create_directories(release_ / d);  // the first match is renamed, an empty extra one goes, a full one stays
-    Log().AddWithCheck("../x", "a\\b/c?", 700, 350, "b.rar", 'N');
+    RunLog().AddWithCheck("../x", "a\\b/c?", 700, 350, "b.rar", 'N');
     UpdateUpDir("../x", "a\\b/c?");
-    Log().AddWithCheck("*", "crew", 1400, 700, "c.rar", 'N');
+    RunLog().AddWithCheck("*", "crew", 1400, 700, "c.rar", 'N');
     UpdateUpDir("*", "crew");
     EXPECT_EQ(Entries(release_), "[UP #1@1.4MB by _@crew at 700KBps]/\n[UP #1@700KB by .._x@a_b_c_ at 350KBps]/\n"
                                  "[UP #9@9 by _@crew at 9]/\n");

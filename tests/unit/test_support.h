@@ -74,7 +74,7 @@ protected:
         EXPECT_EQ(messages.find('\r'), std::string::npos) << "a line without its time stamp:\n" << text;
         return text == "<absent>" ? "" : messages;
     }
-    UploadLog& Log() { return rel_->log; }
+    ::UploadLog& RunLog() { return rel_->log; }
     const char* LogPath() const { return rel_->logPath; }
     const char* Dir() const { return rel_->dir; }
 
