@@ -35,8 +35,8 @@ bool ZipIsGood(Release& release, const char* name) {
             FeedDizArrived(release.feed, counted.files, counted.good, counted.percent);
     }
     if (release.sfv.zipCount == 0 && !AnyListedGood(release))
-        WriteDiagLog(release.settings, "%s: no volume count in a file_id.diz: the zip release is recorded but never complete",
-                     release.dir);
+        WriteDiagLog(release.settings,
+                     "%s: no volume count in a file_id.diz: the zip release is recorded but never complete", release.dir);
     return true;
 }
 
