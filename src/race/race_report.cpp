@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 
 #include "config/diag_log.h"
@@ -78,23 +79,31 @@ void WriteReleaseInfo(Report* file, const char* name, const RaceStats& race) {
     WriteRow(file, "Race end", value);
 }
 
+// The columns racers and groups share, to the end of the row, and the separator.
+void WriteTallyFigures(Report* file, const RaceTally& tally, int32_t total) {
+    Printf(file, "| %4df |    %8d    | %5.1f%% |  %5d  |\r\n", tally.files, tally.size, Share(tally.size, total),
+           tally.speed);
+    Put(file, kSeparator);
+}
+
+// A table's title and column heads, each closed by a separator.
+void WriteHeading(Report* file, const char* title, const char* columns) {
+    for (const char* line : {title, columns}) {
+        Put(file, line);
+        Put(file, kSeparator);
+    }
+}
+
 void WriteRacers(Report* file, const RaceStats& race) {
     Put(file, kSeparator);
-    Put(file, "|                           Racer  Info                               |\r\n");
-    Put(file, kSeparator);
-    Put(file, "|           Racer         | Files |      KBytes    |   %    |  KB/sec |\r\n");
-    Put(file, kSeparator);
-    int32_t total = race.totalSize;
+    WriteHeading(file, "|                           Racer  Info                               |\r\n",
+                 "|           Racer         | Files |      KBytes    |   %    |  KB/sec |\r\n");
     for (int32_t i = 1; i <= race.RacerCount(); ++i) {
         const RaceTally* racer = race.Racer(i);
         char userAtGroup[kUserAtGroupMax];
         std::snprintf(userAtGroup, sizeof userAtGroup, "%s@%s", racer->user, racer->group);
         Printf(file, "|  %02d. %-17s  ", i, userAtGroup);
-        Printf(file, "| %4df ", racer->files);
-        Printf(file, "|    %8d    ", racer->size);
-        Printf(file, "| %5.1f%% ", Share(racer->size, total));
-        Printf(file, "|  %5d  |\r\n", racer->speed);
-        Put(file, kSeparator);
+        WriteTallyFigures(file, *racer, race.totalSize);
     }
 }
 
@@ -107,20 +116,12 @@ int32_t RacersOfGroup(const RaceStats& race, const char* group) {
 }
 
 void WriteGroups(Report* file, const RaceStats& race) {
-    Put(file, "|                           Group  Info                               |\r\n");
-    Put(file, kSeparator);
-    Put(file, "|      Group     | Racers | Files |      KBytes    |   %    |  KB/sec |\r\n");
-    Put(file, kSeparator);
-    int32_t total = race.totalSize;
+    WriteHeading(file, "|                           Group  Info                               |\r\n",
+                 "|      Group     | Racers | Files |      KBytes    |   %    |  KB/sec |\r\n");
     for (int32_t i = 1; i <= race.GroupCount(); ++i) {
         const RaceTally* group = race.Group(i);
-        Printf(file, "|  %02d. %-8s  ", i, group->group);
-        Printf(file, "|  %4d  ", RacersOfGroup(race, group->group));
-        Printf(file, "| %4df ", group->files);
-        Printf(file, "|    %8d    ", group->size);
-        Printf(file, "| %5.1f%% ", Share(group->size, total));
-        Printf(file, "|  %5d  |\r\n", group->speed);
-        Put(file, kSeparator);
+        Printf(file, "|  %02d. %-8s  |  %4d  ", i, group->group, RacersOfGroup(race, group->group));
+        WriteTallyFigures(file, *group, race.totalSize);
     }
 }
 

@@ -39,6 +39,14 @@ void SettleMarkers(Release& release) {
     });
 }
 
+void MarkUnverified(Release& release) {
+    if (!release.sfv.entries) return;
+    for (const ListNode* n = release.sfv.entries->Head(); n != release.sfv.entries->End(); n = n->next) {
+        const SfvEntry& entry = *static_cast<const SfvEntry*>(n->element);
+        if (!entry.good) MakeMissingMarker(entry.name);
+    }
+}
+
 void DropFailureMarks(Release& release, const char* name) {
     if (release.settings.missing != 0) DeleteMissingMarker(name);
     if (release.settings.bad != kBadSetAside) return;

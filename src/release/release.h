@@ -87,6 +87,9 @@ void VerifyWaitingFiles(Release& release);
 void MakeMissingFiles(Release& release);
 // MISSING 1: a marker exactly for each listed file that is not good.
 void SettleMarkers(Release& release);
+// A marker for each listed file that neither the server's verdicts nor this
+// run's CRC pass found good; none is taken away.
+void MarkUnverified(Release& release);
 // A listed file turned good: its marker (unless MISSING is 0) and the ".bad"
 // copy of an earlier failed upload (BAD 1) go.
 void DropFailureMarks(Release& release, const char* name);

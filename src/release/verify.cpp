@@ -14,10 +14,12 @@ void LandVerdict(Release& release, const char* name, const char* user, const cha
         release.log.SetRecord(user, group, sizeKb, speedKbps, name, good ? 'S' : 'F');
     else if (good)
         keptIn->good = 1;
-    if (good)
-        DropFailureMarks(release, name);
-    else
+    // A verdict kept for the run is the .sfv's own pass, which only adds
+    // markers: the server's "sfvsuccess" takes them away.
+    if (!good)
         ApplyBadAction(release, name);
+    else if (!keptIn)
+        DropFailureMarks(release, name);
     FeedVerdict(release.feed, before, TakeStanding(release), name, user, group, sizeKb, speedKbps, good);
 }
 
@@ -62,5 +64,5 @@ void MakeMissingFiles(Release& release) {
     sfv.ScanSfvStatus(release.dir, release.log);
     // The server's own verdicts stand; without any, crevik checks the uploads.
     if (sfv.uploaded > 0 && sfv.good == 0) sfv.good = VerifyListed(release, false);
-    SettleMarkers(release);
+    MarkUnverified(release);
 }

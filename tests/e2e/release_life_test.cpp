@@ -168,6 +168,17 @@ TEST(ReleaseLife, SettingsShapeTheStatusEntriesAndBadFiles) {
     EXPECT_TREE(rel.path(), ".custom.log", "[100% COMPLETE]-[#3@100KB files at 100KBps]/",
                 "[UP #1@100KB by joe@crew at 100KBps]/", "a.r01", "a.r01.bad", "rel.sfv");
 
+    // The .sfv's own pass only adds markers: a good file's old marker and .bad copy wait for its sfvsuccess.
+    Site plain;
+    Release late(plain, "Rel");
+    late.Upload("a.r00", {"joe", "crew", "100", "100"});
+    WriteFile(late.path("a.r00-missing"), "");
+    WriteFile(late.path("a.r00.bad"), "old");
+    late.WriteSfv("rel.sfv", {"a.r00", "a.r01"});
+    late.Event("sfvuploaded", "rel.sfv", {"2", "0"});
+    EXPECT_TREE(late.path(), ".upChk.log", "[0% DONE]-[0 of 2 files checked]/", "[UP #1@100KB by joe@crew at 100KBps]/",
+                "a.r00", "a.r00-missing", "a.r00.bad", "a.r01-missing", "rel.sfv");
+
     Site quiet;
     quiet.SetConfig("[GENERAL]\nMISSING=0\n");
     Release unmarked(quiet, "Rel");
