@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds crevik and runs every test: the normal build, the same tests under
 # AddressSanitizer and UndefinedBehaviorSanitizer, and the Windows leg
-# (crevik.exe under Wine), then the fuzz targets for a minute each. Installs
-# missing Debian packages when run as root.
+# (crevik.exe under Wine), the Debian package's round trip, then the fuzz
+# targets for a minute each. Installs missing Debian packages when run as
+# root.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -49,4 +50,5 @@ timed() {  # command...: runs it, then says how long it took
 timed leg "sanitizers" build-asan -DCREVIK_SANITIZE=ON
 timed scripts/test-windows.sh
 timed leg "tests" build
+timed scripts/test-package.sh build  # as root: the Debian package installed, tested behind proftpd, purged
 timed scripts/fuzz.sh

@@ -2,6 +2,7 @@
 // commands alike, in one table with what each needs before its handler runs.
 #include "app/app.h"
 
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -37,6 +38,7 @@ struct Route {
     Handler handler;
     int minWords;  // a shorter command line does nothing
     unsigned needs;
+    const char* usage;  // the words after it, for the help; none for the help's own words
 };
 
 template <void (*On)(Release&, const EventWords&)> int Event(Run& run) {
@@ -50,20 +52,44 @@ template <int (*Command)(const Settings&, int, const char* const*)> int Operator
 
 int Watch(Run& run) { return RunWatch(run.settings, run.argv[0], run.argc - 2, run.argv + 2); }
 
+int Help(Run&);
+int Version(Run&) {
+    std::printf("crevik %s\n", CREVIK_VERSION);
+    return 0;
+}
+
 const Route kRoutes[] = {
-    {"fileuploaded", Event<OnFileUploaded>, 7, kEvent},
-    {"filedeleted", Event<OnFileDeleted>, 3, kEvent},
-    {"sfvsuccess", Event<OnSfvSuccess>, 9, kEvent},
-    {"sfvuploaded", Event<OnSfvUploaded>, 5, kNeedsConfig | kNeedsRelease},  // reads the log after the feed
-    {"sfvfailed", Event<OnSfvFailed>, 7, kEvent},
-    {"sfvcomplete", Event<OnSfvComplete>, 3, kEvent},
-    {"upload", Event<OnUpload>, 5, kEvent},
-    {"delete", Event<OnDelete>, 3, kEvent},
-    {"watch", Watch, 2, kNeedsConfig},
-    {"check", Operator<RunCheck>, 2, kNeedsConfig},
-    {"cleanup", Operator<RunCleanup>, 2, kNeedsConfig},
-    {"rescan", Operator<RunRescan>, 2, kNeedsConfig},
+    {"fileuploaded", Event<OnFileUploaded>, 7, kEvent, "<file path> <user> <group> <speed KB/s> <size KB>"},
+    {"filedeleted", Event<OnFileDeleted>, 3, kEvent, "<file path>"},
+    {"sfvsuccess", Event<OnSfvSuccess>, 9, kEvent,
+     "<file path> <user> <group> <speed KB/s> <size KB> <files in sfv> <files good>"},
+    {"sfvuploaded", Event<OnSfvUploaded>, 5, kNeedsConfig | kNeedsRelease,  // reads the log after the feed
+     "<sfv path> <files in sfv> <files good>"},
+    {"sfvfailed", Event<OnSfvFailed>, 7, kEvent, "<file path> <user> <group> <speed KB/s> <size KB>"},
+    {"sfvcomplete", Event<OnSfvComplete>, 3, kEvent, "<file path>"},
+    {"upload", Event<OnUpload>, 5, kEvent, "<file path> <user> <group> [<speed KB/s>]"},
+    {"delete", Event<OnDelete>, 3, kEvent, "<file path>"},
+    {"watch", Watch, 2, kNeedsConfig, "[--rescan] <upload area>..."},
+    {"check", Operator<RunCheck>, 2, kNeedsConfig, "<dir or .sfv file>..."},
+    {"cleanup", Operator<RunCleanup>, 2, kNeedsConfig, "[--dry-run] <dir>..."},
+    {"rescan", Operator<RunRescan>, 2, kNeedsConfig, "[-r] <dir>..."},
+    {"help", Help, 1, 0, nullptr},
+    {"--help", Help, 1, 0, nullptr},
+    {"-h", Help, 1, 0, nullptr},
+    {"--version", Version, 1, 0, nullptr},
 };
+
+int Help(Run&) {
+    std::puts("usage: crevik <word> <words>...; Crevik.ini beside the program holds the settings.\n"
+              "Events, run by the FTP server (a line with too few words does nothing; exit 0):");
+    for (const Route& route : kRoutes) {
+        if (route.handler == Watch)
+            std::puts("Operator commands (exit 0 all good, 1 bad or missing found, 2 trouble):");
+        if (route.usage) std::printf("  crevik %s %s\n", route.word, route.usage);
+    }
+    std::puts("  crevik --version\n  crevik --help");
+    return 0;
+}
 
 const Route* FindRoute(const char* word) {
     for (const Route& route : kRoutes)
@@ -97,8 +123,7 @@ int RunEvent(const Route& route, Run& run) {
 }  // namespace
 
 int CrevikMain(int argc, const char* const* argv) {
-    if (argc < 2) return 0;
-    const Route* route = FindRoute(argv[1]);
+    const Route* route = FindRoute(argc < 2 ? "help" : argv[1]);  // the program alone asks what it does
     if (!route) return 0;
     Run run{};
     run.argc = argc;

@@ -17,26 +17,37 @@
 
 namespace {
 
-// By the listed name, in the release directory that is the working directory.
-FileVerdict VerdictOf(const SfvEntry& entry, uint64_t* bytes) {
+// By the listed name, in the release directory that is the working
+// directory. A file that is there but cannot be read has no verdict: false.
+bool VerdictOf(const SfvEntry& entry, const char* dir, FileVerdict* verdict, uint64_t* bytes) {
     PlatFileInfo info;
     *bytes = PlatStatFile(entry.name, &info) ? info.bytes : 0;
-    if (!PlatPathExists(entry.name)) return FileVerdict::Missing;
-    return ListedFileIsGood(entry) ? FileVerdict::Ok : FileVerdict::Bad;
+    *verdict = FileVerdict::Missing;
+    if (!PlatPathExists(entry.name)) return true;
+    if (CannotRead(dir, entry.name)) return false;
+    *verdict = ListedFileIsGood(entry) ? FileVerdict::Ok : FileVerdict::Bad;
+    return true;
 }
 
 // The .sfv and the directory of its files named by one argument, or "" as
 // the .sfv of a zip release; false (with the message printed) when the
-// argument names neither.
+// argument names neither. A file must be a .sfv by its name: anything else
+// read as one gives garbage.
 bool LocateSfv(const Settings& settings, const char* arg, char dir[kMaxPath], char sfvPath[kMaxPath]) {
-    if (FileExists(arg)) {
+    if (!PlatPathExists(arg)) {
+        Trouble(arg, errno == ENOENT ? "no such file or directory" : std::strerror(errno));
+        return false;
+    }
+    if (!PlatFullDirPath(arg, dir)) {
+        char ext[kMaxPath];
+        GetExtPart(arg, ext);
+        if (!EqualNoCase(ext, ".sfv")) {
+            Trouble(arg, "not a .sfv file");
+            return false;
+        }
         GetDirPart(arg, dir);
         CopyText(sfvPath, kMaxPath, arg);
         return true;
-    }
-    if (!PlatPathExists(arg)) {
-        Trouble(arg, "no such file or directory");
-        return false;
     }
     if (!DirPrefix(arg, dir)) return false;
     char name[kMaxPath];
@@ -44,8 +55,10 @@ bool LocateSfv(const Settings& settings, const char* arg, char dir[kMaxPath], ch
         *sfvPath = '\0';
         return true;
     }
+    errno = 0;
     if (!FindSfvName(dir, name)) {
-        Trouble(arg, "no .sfv");
+        // A directory that cannot be read is no answer about its .sfv.
+        Trouble(arg, errno && errno != ENOENT ? std::strerror(errno) : "no .sfv");
         return false;
     }
     if (std::snprintf(sfvPath, kMaxPath, "%s%s", dir, name) >= kMaxPath) {
@@ -56,15 +69,20 @@ bool LocateSfv(const Settings& settings, const char* arg, char dir[kMaxPath], ch
 }
 
 // Lists the verdicts of one release whose .sfv entries are read; the
-// working directory is the release's meanwhile.
-ReleaseTally CheckListed(OrderedList* entries) {
+// working directory is the release's meanwhile. *unreadable tells whether a
+// file had no verdict.
+ReleaseTally CheckListed(OrderedList* entries, const char* dir, bool* unreadable) {
     ReleaseTally tally = {};
     Progress progress;
     ProgressBegin(&progress, entries->Count());
     for (void* e = entries->First(); e; e = entries->Next()) {
         const SfvEntry& entry = *static_cast<const SfvEntry*>(e);
         uint64_t bytes = 0;
-        ReportVerdict(&progress, VerdictOf(entry, &bytes), entry.name, &tally);
+        FileVerdict verdict;
+        if (VerdictOf(entry, dir, &verdict, &bytes))
+            ReportVerdict(&progress, verdict, entry.name, &tally);
+        else
+            *unreadable = true;
         ProgressStep(&progress, bytes);
     }
     ProgressEnd(&progress);
@@ -73,19 +91,23 @@ ReleaseTally CheckListed(OrderedList* entries) {
 
 // The zips of a zip release, each tested; the count comes from the release's
 // file_id.diz, or else from the first good zip that holds one.
-ReleaseTally CheckZips() {
+ReleaseTally CheckZips(const char* dir, bool* unreadable) {
     ReleaseTally tally = {};
     std::vector<std::string> zips = ZipNamesIn("");
     int32_t count = ReleaseVolumeCount("");
     Progress progress;
     ProgressBegin(&progress, static_cast<int32_t>(zips.size()));
     for (const std::string& name : zips) {
-        ZipReport report = ZipTestFile(name.c_str());
         PlatFileInfo info;
+        ProgressStep(&progress, PlatStatFile(name.c_str(), &info) ? info.bytes : 0);
+        if (CannotRead(dir, name.c_str())) {
+            *unreadable = true;
+            continue;
+        }
+        ZipReport report = ZipTestFile(name.c_str());
         bool good = report.verdict == ZipVerdict::Good;
         ReportVerdict(&progress, good ? FileVerdict::Ok : FileVerdict::Bad, name.c_str(), &tally);
         if (count == 0 && good && report.hasDiz) count = DizVolumeCount(report.diz.data(), report.diz.size());
-        ProgressStep(&progress, PlatStatFile(name.c_str(), &info) ? info.bytes : 0);
     }
     ProgressEnd(&progress);
     AddVolumeCount(count, &tally);
@@ -96,18 +118,19 @@ int CheckOne(const Settings& settings, const char* arg) {
     char dir[kMaxPath], sfvPath[kMaxPath], full[kMaxPath], before[kMaxPath];
     if (!LocateSfv(settings, arg, dir, sfvPath)) return kExitTrouble;
     OrderedList entries(sizeof(SfvEntry), CompareSfvKeys);
-    if (*sfvPath && !ReadSfvEntries(sfvPath, &entries)) return Trouble(sfvPath, "cannot read the .sfv");
+    if (*sfvPath && !ReadSfvEntries(sfvPath, &entries, true)) return Trouble(sfvPath, std::strerror(errno));
     if (*sfvPath && entries.Count() == 0) return Trouble(sfvPath, "the .sfv lists no file");
     if (!PlatFullDirPath(*dir ? dir : ".", full) || !PlatCurrentDir(before) || !PlatChangeDir(full))
         return Trouble(arg, std::strerror(errno));
 
-    ReleaseTally tally = *sfvPath ? CheckListed(&entries) : CheckZips();
-    PlatChangeDir(before);
     char prefix[kMaxPath], label[kMaxPath];
     if (!DirPrefix(full, prefix)) return kExitTrouble;
+    bool unreadable = false;
+    ReleaseTally tally = *sfvPath ? CheckListed(&entries, prefix, &unreadable) : CheckZips(prefix, &unreadable);
+    PlatChangeDir(before);
     ReleaseLabel(settings, prefix, label);
     ReportSummary(label, tally);
-    return TallyStatus(tally);
+    return unreadable ? kExitTrouble : TallyStatus(tally);
 }
 
 }  // namespace

@@ -108,13 +108,13 @@ void RemoveEntry(Sweep* sweep, const std::string& name, PlatEntryKind kind) {
     char path[kMaxPath];
     if (!Join(sweep->dir, name, path, false)) return;
     if (sweep->dryRun) {
-        std::printf("%-9s%s\n", "STALE", name.c_str());
+        std::printf("%-9s%s\n", "STALE", ShownName(name.c_str()).c_str());
         return;
     }
     // A link goes as a name: what it points to is never touched.
     bool removed = kind == PlatEntryKind::Dir ? PlatRemoveDir(path) : PlatDeleteFile(path);
     if (removed)
-        std::printf("%-9s%s\n", "REMOVED", name.c_str());
+        std::printf("%-9s%s\n", "REMOVED", ShownName(name.c_str()).c_str());
     else
         sweep->status = Trouble(path, std::strerror(errno));
 }
@@ -157,7 +157,7 @@ int CleanDirectory(const Settings& settings, const char* arg, bool dryRun) {
     sweep.settings = &settings;
     sweep.dryRun = dryRun;
     char full[kMaxPath];
-    if (!PlatFullDirPath(arg, full)) return Trouble(arg, "no such directory");
+    if (!PlatFullDirPath(arg, full)) return NoDirectory(arg);
     if (!DirPrefix(full, sweep.dir)) return kExitTrouble;
     std::vector<std::string> names;
     if (!ListNames(sweep.dir, &names)) return Trouble(arg, std::strerror(errno));

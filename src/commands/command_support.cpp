@@ -1,7 +1,9 @@
 #include "commands/command_support.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "commands/commands.h"
 #include "release/release.h"
@@ -45,12 +47,13 @@ void ReportVerdict(Progress* progress, FileVerdict verdict, const char* name, Re
         break;
     }
     ClearProgressLine(progress);
-    std::printf("%-9s%s\n", word, name);
+    std::printf("%-9s%s\n", word, ShownName(name).c_str());
     if (progress->active) std::fflush(stdout);
 }
 
 void ReportSummary(const char* label, const ReleaseTally& tally) {
-    std::printf("%s: %d files, %d ok, %d bad, %d missing\n", label, tally.files, tally.ok, tally.bad, tally.missing);
+    std::printf("%s: %d files, %d ok, %d bad, %d missing\n", ShownName(label).c_str(), tally.files, tally.ok,
+                tally.bad, tally.missing);
     std::fflush(stdout);
 }
 
@@ -86,8 +89,19 @@ bool DirPrefix(const char* arg, char out[kMaxPath]) {
 
 int Trouble(const char* path, const char* what) {
     std::fflush(stdout);
-    std::fprintf(stderr, "crevik: %s: %s\n", path, what);
+    std::fprintf(stderr, "crevik: %s: %s\n", ShownName(path).c_str(), what);
     return kExitTrouble;
+}
+
+int NoDirectory(const char* arg) { return Trouble(arg, errno == ENOENT ? "no such directory" : std::strerror(errno)); }
+
+bool CannotRead(const char* dir, const char* name) {
+    if (PlatFileReadable(name)) return false;
+    // Missing, or no file at all (a directory by that name): a verdict still.
+    if (errno == ENOENT || errno == EISDIR || errno == EINVAL) return false;
+    std::string path = std::string(dir) + name;
+    Trouble(path.c_str(), std::strerror(errno));
+    return true;
 }
 
 void ProgressBegin(Progress* progress, int32_t total) {

@@ -55,5 +55,12 @@ bool DirPrefix(const char* arg, char out[kMaxPath]);
 
 // "crevik: <path>: <what>" on standard error; returns kExitTrouble.
 int Trouble(const char* path, const char* what);
+// A directory argument that is none: "no such directory", or the system's
+// words ("Not a directory" for a file); returns kExitTrouble.
+int NoDirectory(const char* arg);
+// A file `name` in the working directory (`dir`, ending in the separator)
+// that is there but cannot be read: trouble, reported with the system's
+// words and the full path, rather than a verdict. True when it was so.
+bool CannotRead(const char* dir, const char* name);
 
 #endif

@@ -19,8 +19,11 @@
 namespace {
 
 // A listed file that is on disk gets its verdict again; an existing record
-// keeps its uploader and figures, a new one is the unknown uploader's.
-FileVerdict VerifyPresent(Release& release, const SfvEntry& entry, uint64_t bytes) {
+// keeps its uploader and figures, a new one is the unknown uploader's, with
+// the speed its upload had: birth to last modification, as an upload run
+// measures it (0 where the times tell nothing, as after a copy that kept
+// them). A 0 would make the release's average speed 0.
+FileVerdict VerifyPresent(Release& release, const SfvEntry& entry, const PlatFileInfo& info) {
     bool good = TestListedFile(release, entry);
     UploadRecord record = {};
     if (const UploadRecord* existing = release.log.FindRecord(entry.name)) {
@@ -28,7 +31,8 @@ FileVerdict VerifyPresent(Release& release, const SfvEntry& entry, uint64_t byte
     } else {
         CopyText(record.user, kUnknownUploader);
         CopyText(record.group, kUnknownUploader);
-        record.size = SizeInKb(bytes);
+        record.size = SizeInKb(info.bytes);
+        record.speed = MeasuredSpeed(info, info.modifiedSeconds);
     }
     RecordVerdict(release, entry.name, record.user, record.group, record.size, record.speed, good);
     return good ? FileVerdict::Ok : FileVerdict::Bad;
@@ -66,12 +70,25 @@ void SettleUpDirs(Release& release) {
     RemoveStaleUpDirs(release.settings, release.log);
 }
 
+// The .sfv and every listed file that is there can be read. Where one cannot,
+// the release is left as it is: a rescan that cannot see a file must not
+// judge it, nor the release.
+bool AllReadable(const char* dir, OrderedList* listed) {
+    char sfv[kMaxPath];
+    bool readable = !(FindSfvName("", sfv) && CannotRead(dir, sfv));
+    for (int32_t i = 0; listed && i < listed->Count(); ++i)
+        if (CannotRead(dir, static_cast<const SfvEntry*>(listed->GetAt(i))->name)) readable = false;
+    return readable;
+}
+
 // The release entered: verdicts, records, then the status entries.
 int RescanEntered(Release& release) {
     if (!ReadReleaseLog(release)) return Trouble(release.logPath, "cannot read the upload log");
-    if (!ReleaseHasSfv(release)) return Trouble(release.dir, "no .sfv");
+    errno = 0;
+    if (!ReleaseHasSfv(release)) return Trouble(release.dir, errno && errno != ENOENT ? std::strerror(errno) : "no .sfv");
     bool wasComplete = IsComplete(CountRelease(release));
     OrderedList* listed = release.sfv.entries;
+    if (!AllReadable(release.dir, listed)) return kExitTrouble;
     if (!listed || listed->Count() == 0) return Trouble(release.dir, "the .sfv lists no file");
 
     ReleaseTally tally = {};
@@ -90,7 +107,7 @@ int RescanEntered(Release& release) {
         if (present && PlatOpenForWriting(entry.name))
             present = false;
         else if (present)
-            verdict = VerifyPresent(release, entry, info.bytes);
+            verdict = VerifyPresent(release, entry, info);
         else if (IsSetAside(release, entry))
             verdict = FileVerdict::Bad;
         if (verdict == FileVerdict::Bad) keys.push_back(entry.key);  // set aside now or before
@@ -123,15 +140,17 @@ int RescanRelease(const Settings& settings, const char* dir) {
 
 // Every real directory below `dir` (a prefix ending in the separator) that
 // holds a .sfv or is a zip release, in name order; links are not followed, so
-// no loop and no release outside the tree.
-void FindReleases(const Settings& settings, const char* dir, std::vector<std::string>* releases) {
+// no loop and no release outside the tree. False when a directory could not
+// be read.
+bool FindReleases(const Settings& settings, const char* dir, std::vector<std::string>* releases) {
     char sfv[kMaxPath];
     if (FindSfvName(dir, sfv) || HoldsZipRelease(settings, dir)) releases->push_back(dir);
     char pattern[kMaxPath + 2];
     std::snprintf(pattern, sizeof pattern, "%s*", dir);
     PlatFindEntry entry;
+    errno = 0;
     PlatFind* find = PlatFindFirst(pattern, &entry);
-    if (!find) return;
+    if (!find) return errno == 0 || errno == ENOENT || Trouble(dir, std::strerror(errno)) == kExitOk;
     std::vector<std::string> subs;
     do {
         char path[kMaxPath];
@@ -139,20 +158,24 @@ void FindReleases(const Settings& settings, const char* dir, std::vector<std::st
         if (len > 0 && len < kMaxPath && entry.isDir) subs.push_back(path);
     } while (PlatFindNext(find, &entry));
     PlatFindClose(find);
+    bool readable = true;
     for (const std::string& sub : subs) {
         std::string bare = sub.substr(0, sub.size() - 1);
-        if (PlatEntryKindOf(bare.c_str()) == PlatEntryKind::Dir) FindReleases(settings, sub.c_str(), releases);
+        if (PlatEntryKindOf(bare.c_str()) == PlatEntryKind::Dir)
+            readable = FindReleases(settings, sub.c_str(), releases) && readable;
     }
+    return readable;
 }
 
 int RescanTree(const Settings& settings, const char* arg) {
     char full[kMaxPath], prefix[kMaxPath];
-    if (!PlatFullDirPath(arg, full)) return Trouble(arg, "no such directory");
+    if (!PlatFullDirPath(arg, full)) return NoDirectory(arg);
     if (!DirPrefix(full, prefix)) return kExitTrouble;
     std::vector<std::string> releases;
-    FindReleases(settings, prefix, &releases);
-    if (releases.empty()) return Trouble(arg, "no .sfv below");
-    int status = kExitOk;
+    int status = FindReleases(settings, prefix, &releases) ? kExitOk : kExitTrouble;
+    // Nothing to do is no trouble: an area before its first release.
+    if (releases.empty() && status == kExitOk)
+        std::printf("%s: no .sfv below, nothing to rescan\n", ShownName(arg).c_str());
     for (const std::string& release : releases) status = std::max(status, RescanRelease(settings, release.c_str()));
     return status;
 }

@@ -35,7 +35,7 @@ void OnUpload(Release& release, const EventWords& event) {
     int32_t size = SizeInKb(file.bytes);
     int32_t speed = 0;
     if (event.count <= 5 || !ParseSpeedWord(event.Word(5), &speed))
-        speed = MeasuredSpeed(file.bytes, file.hasBirth, file.birthSeconds, PlatWallSeconds());
+        speed = MeasuredSpeed(file, PlatWallSeconds());
 
     // A re-upload takes the record over: the previous uploader's figures change too.
     char previousUser[kNameField] = "", previousGroup[kNameField] = "";

@@ -19,8 +19,10 @@
 
 #ifdef _WIN32
 constexpr char kPathSep = '\\';
+constexpr bool kNamesInUtf8 = false;  // names come in the system's ANSI code page
 #else
 constexpr char kPathSep = '/';
+constexpr bool kNamesInUtf8 = true;  // as the terminals that show them take them
 #endif
 
 constexpr int kMaxPath = 260;  // path buffers, NUL included
@@ -80,7 +82,7 @@ bool PlatRemoveDir(const char* path);       // only an empty directory
 bool PlatDeleteFile(const char* path);      // fails on a directory
 bool PlatRename(const char* from, const char* to);   // never replaces an existing target
 bool PlatReplaceFile(const char* from, const char* to);  // replaces `to`, which stays hidden if it was
-bool PlatCreateEmptyFile(const char* path); // write-only, created if missing, never truncated
+bool PlatCreateEmptyFile(const char* path); // an empty file in place of whatever file or link had the name
 // A link to `target` (relative to the link's directory) where the system has
 // symbolic links; an empty directory on Windows.
 bool PlatCreateDirLink(const char* path, const char* target);
@@ -98,11 +100,13 @@ PlatFile* PlatOpenRead(const char* path);
 // replaced, never written through); null on failure.
 PlatFile* PlatCreateTruncate(const char* path);
 
-// Size and creation time of a regular file (not a directory or device).
+// Size, creation and last modification time of a regular file (not a
+// directory or device).
 struct PlatFileInfo {
     uint64_t bytes;
     bool hasBirth;       // false where the file system keeps no creation time
     double birthSeconds;  // seconds since 1970, UTC
+    double modifiedSeconds;
 };
 bool PlatStatFile(const char* path, PlatFileInfo* info);
 // Bytes read, 0 at the end, -1 on failure.
@@ -111,7 +115,8 @@ long PlatRead(PlatFile* file, void* buf, size_t len);
 bool PlatSeek(PlatFile* file, uint64_t offset);
 bool PlatWrite(PlatFile* file, const void* buf, size_t len);  // all or failure
 bool PlatClose(PlatFile* file);  // false when buffered data could not be stored
-// Appends `data` to the end of the file, created if missing, in one write
+// Appends `data` to the end of the file, created if missing (as every
+// created file, with its directory's group and group write), in one write
 // call on a file opened for appending only, so that lines appended by
 // concurrent processes never interleave. A rename of the file while it is
 // open is allowed. False, with errno set, unless every byte went in.
@@ -178,7 +183,8 @@ long PlatReapChild();
 
 // ---- files seen by the watcher -------------------------------------------------
 constexpr int kOwnerNameMax = 32;  // NUL included
-// Names of the file's owner and group from the system's user and group
+// Names of the file's owner and of the owner's primary group (what an FTP
+// server passes as the uploader's group) from the system's user and group
 // lists, each "-" when it has none (or on Windows).
 void PlatOwnerNames(const char* path, char user[kOwnerNameMax], char group[kOwnerNameMax]);
 // True when some process holds the file open for writing. Known only where

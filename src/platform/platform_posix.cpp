@@ -278,9 +278,8 @@ bool PlatReplaceFile(const char* from, const char* to) {
 }
 
 bool PlatCreateEmptyFile(const char* path) {
-    int fd = open(path, O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+    int fd = CreateFresh(path);
     if (fd < 0) return false;
-    ShareLikeDirectory(fd, path);
     close(fd);
     return true;
 }
@@ -312,7 +311,7 @@ PlatFile* PlatOpenRead(const char* path) {
 
 bool PlatStatFile(const char* path, PlatFileInfo* info) {
     struct statx st;
-    if (statx(AT_FDCWD, path, 0, STATX_TYPE | STATX_SIZE | STATX_BTIME, &st) != 0) return false;
+    if (statx(AT_FDCWD, path, 0, STATX_TYPE | STATX_SIZE | STATX_BTIME | STATX_MTIME, &st) != 0) return false;
     if (!S_ISREG(st.stx_mode)) {
         errno = S_ISDIR(st.stx_mode) ? EISDIR : EINVAL;
         return false;
@@ -320,6 +319,7 @@ bool PlatStatFile(const char* path, PlatFileInfo* info) {
     info->bytes = st.stx_size;
     info->hasBirth = (st.stx_mask & STATX_BTIME) != 0;
     info->birthSeconds = info->hasBirth ? static_cast<double>(st.stx_btime.tv_sec) + st.stx_btime.tv_nsec / 1e9 : 0;
+    info->modifiedSeconds = static_cast<double>(st.stx_mtime.tv_sec) + st.stx_mtime.tv_nsec / 1e9;
     return true;
 }
 
@@ -367,7 +367,16 @@ bool PlatClose(PlatFile* file) {
 }
 
 bool PlatAppendOnce(const char* path, const void* data, size_t len) {
-    int fd = open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    int fd = open(path, O_WRONLY | O_APPEND | O_CLOEXEC);
+    // Created here like every other file (a feed renamed away comes back
+    // writable for the group); a rival creating it first wins.
+    for (int tries = 0; fd < 0 && errno == ENOENT && tries < 3; ++tries) {
+        fd = open(path, O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0)
+            ShareLikeDirectory(fd, path);
+        else if (errno == EEXIST)
+            fd = open(path, O_WRONLY | O_APPEND | O_CLOEXEC);
+    }
     if (fd < 0) return false;
     ssize_t n;
     do n = write(fd, data, len);

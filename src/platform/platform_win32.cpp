@@ -256,7 +256,7 @@ bool PlatReplaceFile(const char* from, const char* to) {
 }
 
 bool PlatCreateEmptyFile(const char* path) {
-    HANDLE h = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+    HANDLE h = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return Failed(false);
     CloseHandle(h);
@@ -322,6 +322,7 @@ bool PlatStatFile(const char* path, PlatFileInfo* info) {
     info->bytes = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     info->hasBirth = data.ftCreationTime.dwHighDateTime != 0 || data.ftCreationTime.dwLowDateTime != 0;
     info->birthSeconds = info->hasBirth ? SecondsSince1970(data.ftCreationTime) : 0;
+    info->modifiedSeconds = SecondsSince1970(data.ftLastWriteTime);
     return true;
 }
 

@@ -2,6 +2,7 @@
 // file facts the watcher needs.
 #include "platform/platform_internal.h"
 
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -56,9 +57,11 @@ unsigned FlagsOf(uint32_t mask) {
 }
 
 // The first field of the line of a colon-separated list (/etc/passwd,
-// /etc/group) whose third field is `id`; "-" when there is none.
-void NameOfId(const char* listPath, unsigned id, char out[kOwnerNameMax]) {
+// /etc/group) whose third field is `id`; "-" when there is none. `fourth`,
+// when given, gets the number in the fourth field (a user's primary group).
+void NameOfId(const char* listPath, unsigned id, char out[kOwnerNameMax], long* fourth = nullptr) {
     std::strcpy(out, "-");
+    if (fourth) *fourth = -1;
     FILE* list = std::fopen(listPath, "re");
     if (!list) return;
     char* line = nullptr;
@@ -75,6 +78,8 @@ void NameOfId(const char* listPath, unsigned id, char out[kOwnerNameMax]) {
         if (len >= static_cast<size_t>(kOwnerNameMax)) len = kOwnerNameMax - 1;
         std::memcpy(out, line, len);
         out[len] = '\0';
+        if (fourth && std::isdigit(static_cast<unsigned char>(idEnd[1])))
+            *fourth = static_cast<long>(std::strtoul(idEnd + 1, nullptr, 10));
         break;
     }
     std::free(line);
@@ -199,8 +204,14 @@ void PlatOwnerNames(const char* path, char user[kOwnerNameMax], char group[kOwne
     }
     // The lists themselves rather than the C library's lookup, which a static
     // program can only do with the shared libraries of its own build.
-    NameOfId("/etc/passwd", st.st_uid, user);
-    NameOfId("/etc/group", st.st_gid, group);
+    // The owner's primary group, as an FTP server's %g: in a set-group-ID
+    // area every file has the area's group.
+    long primary;
+    NameOfId("/etc/passwd", st.st_uid, user, &primary);
+    if (primary >= 0)
+        NameOfId("/etc/group", static_cast<unsigned>(primary), group);
+    else
+        std::strcpy(group, "-");
 }
 
 bool PlatOpenForWriting(const char* path) {

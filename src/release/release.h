@@ -137,7 +137,10 @@ bool IsOwnDirName(const Settings& settings, const char* name);
 
 // ---- sizes and speeds of files on disk ----
 int32_t SizeInKb(uint64_t bytes);  // rounded up: a non-empty file is never 0 KB
-// KB/s from the file's creation to now; 0 where there is no creation time.
-int32_t MeasuredSpeed(uint64_t bytes, bool hasBirth, double birthSeconds, double nowSeconds);
+// KB/s of a file's upload: from its creation to its last modification, or
+// to now where that is no later than the creation (a copy that kept an old
+// time); 0 where there is no creation time. Runs that wait in line for the
+// release's lock so measure no waiting.
+int32_t MeasuredSpeed(const PlatFileInfo& file, double nowSeconds);
 
 #endif

@@ -110,8 +110,9 @@ void ForgetSfv(Release& release) {
 
 int32_t SizeInKb(uint64_t bytes) { return ClampToInt32(std::ceil(static_cast<double>(bytes) / 1024.0)); }
 
-int32_t MeasuredSpeed(uint64_t bytes, bool hasBirth, double birthSeconds, double nowSeconds) {
-    double elapsed = nowSeconds - birthSeconds;
-    if (!hasBirth || !(elapsed > 0)) return 0;
-    return ClampToInt32(std::round(static_cast<double>(bytes) / 1024.0 / elapsed));
+int32_t MeasuredSpeed(const PlatFileInfo& file, double nowSeconds) {
+    double end = file.modifiedSeconds > file.birthSeconds ? file.modifiedSeconds : nowSeconds;
+    double elapsed = end - file.birthSeconds;
+    if (!file.hasBirth || !(elapsed > 0)) return 0;
+    return ClampToInt32(std::round(static_cast<double>(file.bytes) / 1024.0 / elapsed));
 }

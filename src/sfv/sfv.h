@@ -41,8 +41,10 @@ bool IsSfvName(const char* name);
 bool FindSfvName(const char* dir, char name[kMaxPath]);
 
 // Appends the entries of a .sfv file to `entries` (SfvEntry elements), in
-// file order. False when the path is no readable file.
-bool ReadSfvEntries(const char* path, OrderedList* entries);
+// file order. False (errno set) when the path is no readable file. `strict`
+// takes only lines that hold a name, a blank and a CRC of hexadecimal
+// digits: what an operator is shown; the events read as they always did.
+bool ReadSfvEntries(const char* path, OrderedList* entries, bool strict);
 
 // A file the .sfv lists matches it: present in the release directory (the
 // working directory) as a regular file, with the CRC the .sfv gives. (A zip

@@ -31,8 +31,16 @@ bool IsReleaseFileName(const char* name) {
     return std::strlen(name) < static_cast<size_t>(kMaxPath);
 }
 
-// One piece of the .sfv; false when the line gives no entry.
-bool ParseSfvLine(char* line, SfvEntry* entry) {
+// Nothing but a CRC: up to 8 hexadecimal digits, "0x" allowed before them.
+bool IsCrcText(const char* text) {
+    if (text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) text += 2;
+    size_t digits = std::strspn(text, "0123456789abcdefABCDEF");
+    return digits > 0 && digits <= 8 && text[digits] == '\0';
+}
+
+// One piece of the .sfv; false when the line gives no entry. Read strictly,
+// a line is an entry only when it holds a name, a blank and a CRC.
+bool ParseSfvLine(char* line, SfvEntry* entry, bool strict) {
     if (FirstNonBlank(line) == ';') return false;
     TrimLeft(line);
     TrimRight(line);
@@ -40,6 +48,7 @@ bool ParseSfvLine(char* line, SfvEntry* entry) {
     while (sep > 0 && IsAsciiAlnum(line[sep - 1])) --sep;
     if (sep == 0) return false;  // empty, or letters and digits only
     --sep;                       // the character where the pass stopped
+    if (strict && (!IsBlank(line[sep]) || !IsCrcText(line + sep + 1))) return false;
     uint32_t crc = StrToU32(line + sep, 16);
     line[sep] = '\0';
     TrimRight(line);
@@ -93,14 +102,14 @@ bool FindSfvName(const char* dir, char name[kMaxPath]) {
     return true;
 }
 
-bool ReadSfvEntries(const char* path, OrderedList* entries) {
+bool ReadSfvEntries(const char* path, OrderedList* entries, bool strict) {
     // A directory, or anything else that is no readable file, gives nothing.
     LineReader file;
     if (!OpenLines(&file, path)) return false;
     char line[kSfvLineRead];
     SfvEntry entry;
     while (ReadLine(&file, line, sizeof line))
-        if (ParseSfvLine(line, &entry)) entries->Append(&entry);
+        if (ParseSfvLine(line, &entry, strict)) entries->Append(&entry);
     CloseLines(&file);
     return true;
 }
@@ -125,7 +134,7 @@ void SfvList::LoadSfvFile(const char* dir) {
         return;
     }
     // By its bare name, in the release directory that is the working directory.
-    ReadSfvEntries(name, entries);
+    ReadSfvEntries(name, entries, false);
 }
 
 int32_t SfvList::ListedCount() const {

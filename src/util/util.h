@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "platform/platform.h"
 
@@ -50,6 +51,11 @@ int32_t ParseInt32(const char* text);
 // strtoul rules of a 32-bit C library: blanks, sign, digits (base 16 also takes
 // "0x"); 0 without digits; 0xFFFFFFFF beyond 32 bits; a minus negates modulo 2^32.
 uint32_t StrToU32(const char* text, int base);
+
+// A file name as printed for a person: as it is, or, when it holds control
+// characters or (POSIX) bytes that are no UTF-8, quoted the way `ls` quotes it
+// ('a'$'\033''[31mb').
+std::string ShownName(const char* name);
 
 // ASCII-only case-insensitive equality, for names and extensions.
 bool EqualNoCase(const char* a, const char* b);

@@ -1,6 +1,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "util/util.h"
 #include "watch/watch_internal.h"
 
 namespace {
@@ -78,7 +79,8 @@ void StartRuns(Runs& runs) {
             continue;
         }
         if (pid < 0)
-            Say(*runs.settings, "cannot start %s for %s: %s", runs.self.c_str(), run.path.c_str(),
+            Say(*runs.settings, "cannot start %s for %s: %s", ShownName(runs.self.c_str()).c_str(),
+                ShownName(run.path.c_str()).c_str(),
                 std::strerror(errno));
         if (runs.waiting.count(dir)) runs.ready.push_back(dir);
     }

@@ -3,6 +3,7 @@
 
 #include "release/release.h"
 #include "sfv/sfv.h"
+#include "util/util.h"
 #include "watch/watch_internal.h"
 
 namespace {
@@ -18,9 +19,10 @@ void CannotWatch(Tree& tree, const std::string& dir, int error) {
         Say(*tree.settings,
             "cannot watch %s: the system's limit of watches is reached (raise fs.inotify.max_user_watches);"
             " trying again every minute",
-            dir.c_str());
+            ShownName(dir.c_str()).c_str());
     else
-        Say(*tree.settings, "cannot watch %s: %s; trying again every minute", dir.c_str(), std::strerror(error));
+        Say(*tree.settings, "cannot watch %s: %s; trying again every minute", ShownName(dir.c_str()).c_str(),
+            std::strerror(error));
 }
 
 // Stops watching `dir` and everything below it.
@@ -186,7 +188,7 @@ void RetryUnwatched(Tree& tree, Runs& runs) {
     for (const std::string& dir : retry) {
         WatchTree(tree, runs, dir, false);
         if (tree.unwatched.count(dir) || PlatEntryKindOf(dir.c_str()) != PlatEntryKind::Dir) continue;
-        Say(*tree.settings, "watching %s now; rescanning it", dir.c_str());
+        Say(*tree.settings, "watching %s now; rescanning it", ShownName(dir.c_str()).c_str());
         QueueRun(runs, RunKind::Rescan, dir);
     }
 }

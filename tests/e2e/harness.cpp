@@ -6,6 +6,7 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/ptrace.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -64,9 +65,9 @@ Site::~Site() {
     fs::remove_all(root_, ec);
 }
 
-Site::Output Site::Capture(const Words& words) const {
+Site::Output Site::Capture(const Words& words, How how) const {
     Output result;
-    result.status = Wait(Start(words, How::Captured));
+    result.status = Wait(Start(words, how));
     result.out = FileText(root_ + "/stdout.txt");
     result.err = FileText(root_ + "/stderr.txt");
 #ifdef _WIN32
@@ -131,10 +132,13 @@ long Site::Start(const Words& words, How how) const {
     argv.push_back(nullptr);
     pid_t pid = fork();
     if (pid == 0) {
-        if (how == How::Captured) {
+        if (how == How::Captured || how == How::AsNobody) {
             dup2(open((root_ + "/stdout.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
             dup2(open((root_ + "/stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
         }
+        const unsigned nobody = 65534;
+        if (how == How::AsNobody && (setgroups(0, nullptr) != 0 || setgid(nobody) != 0 || setuid(nobody) != 0))
+            _exit(126);
         if (traced && ptrace(PTRACE_TRACEME, 0, nullptr, nullptr) != 0) _exit(126);
         if (traced) setenv("ASAN_OPTIONS", "detect_leaks=0", 1);  // LeakSanitizer cannot run under a tracer
         execv(program_.c_str(), argv.data());

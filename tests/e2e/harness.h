@@ -27,8 +27,9 @@ public:
     // Starts the program with these words after its name, without waiting;
     // Wait() gives its exit status (-1 when it did not exit normally).
     // Captured: standard output and error go to the site's files. Traced
-    // (POSIX): this process traces it.
-    enum class How { Plain, Captured, Traced };
+    // (POSIX): this process traces it. AsNobody (POSIX, started by root):
+    // captured, as user nobody with no other group.
+    enum class How { Plain, Captured, Traced, AsNobody };
     long Start(const Words& words, How how = How::Plain) const;
     static int Wait(long pid);
     int Run(const Words& words) const { return Wait(Start(words)); }
@@ -36,7 +37,7 @@ public:
         int status;
         std::string out, err;
     };
-    Output Capture(const Words& words) const;  // one run, waited for; lines end in "\n"
+    Output Capture(const Words& words, How how = How::Captured) const;  // one run, waited for; lines end in "\n"
 
 private:
     std::string root_, program_;

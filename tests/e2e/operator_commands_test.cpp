@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -10,6 +11,11 @@
 
 #include "harness.h"
 #include "log/upload_log.h"
+#include "platform/platform.h"
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -30,6 +36,22 @@ std::string Report(const Release& rel) {
     return end == std::string::npos ? text : text.erase(end, text.find('\n', end) - end);
 }
 
+// A file whose last modification is 1 s after its birth: a rescan measures 3185 bytes at 3 KB/s. Wine
+// reports no creation time before the last write: there is nothing to measure.
+#ifdef _WIN32
+const std::string kMeasured = "0", kAverage = "0KBps", kBareAverage = "0KBps";
+#else
+const std::string kMeasured = "3", kAverage = "259KBps", kBareAverage = "3KBps";
+#endif
+void UploadedInOneSecond(const Release& rel, const std::string& name) {
+    rel.Put(name);
+    PlatFileInfo info;
+    ASSERT_TRUE(PlatStatFile(rel.path(name).c_str(), &info) && info.hasBirth);
+    std::chrono::duration<double> ahead(info.birthSeconds + 1 - PlatWallSeconds());
+    fs::last_write_time(rel.path(name), fs::file_time_type::clock::now() +
+                                            std::chrono::duration_cast<fs::file_time_type::duration>(ahead));
+}
+
 // Every entry below a directory with its contents: any change shows.
 std::string Snapshot(const std::string& dir) {
     std::string all;
@@ -45,18 +67,20 @@ TEST(OperatorCommands, CheckReadsSfvsOfOtherToolsAndChangesNothing) {
     std::string sfv = e2e::FileText(rel.path("some.sfv"));
     size_t last = sfv.rfind(' ') + 1;
     for (size_t i = last; i < sfv.size(); ++i) sfv[i] = static_cast<char>(std::tolower(sfv[i]));
-    e2e::WriteFile(rel.path("some.sfv"), sfv);
+    // Lines without a name, a blank and a CRC are no entries.
+    e2e::WriteFile(rel.path("some.sfv"), sfv + "readme\r\nfile.rar\r\nx.r00:1A2B3C4D\r\n\x7f\x01\xfe" "ELF 1a2bz\r\n");
     rel.Put("some.r00");
     rel.Put("some r01", /*corrupt=*/true);
     rel.Put("some.r03");
     e2e::MakeDirs(site.up("Empty"));
     std::string before = Snapshot(site.up());
 
-    Site::Output out = site.Capture({"check", rel.path(), site.up("Nowhere"), site.up("Empty")});
+    // A file that is no .sfv by its name is never read as one.
+    Site::Output out = site.Capture({"check", rel.path(), site.up("Nowhere"), site.up("Empty"), rel.path("some.r00")});
     EXPECT_EQ(out.out, "OK       some.r00\nBAD      some r01\nMISSING  some.r02\nOK       some.r03\n"
                        "Some.Release: 4 files, 2 ok, 1 bad, 1 missing\n");
     EXPECT_EQ(out.err, "crevik: " + site.up("Nowhere") + ": no such file or directory\ncrevik: " + site.up("Empty") +
-                           ": no .sfv\n");
+                           ": no .sfv\ncrevik: " + rel.path("some.r00") + ": not a .sfv file\n");
     EXPECT_EQ(out.status, 2);
     EXPECT_EQ(Snapshot(site.up()), before);
 
@@ -76,7 +100,29 @@ TEST(OperatorCommands, CheckReadsSfvsOfOtherToolsAndChangesNothing) {
     out = site.Capture({"check", cd.path()});
     EXPECT_EQ(out.out, "OK       x.r00\nOK       x r01\nOther.Release/CD1: 2 files, 2 ok, 0 bad, 0 missing\n");
     EXPECT_EQ(out.status, 0);
+
+    Release hostile(site, "Hostile\033]0;title\a");  // names that would act on the terminal, shown as ls quotes them
+    hostile.WriteSfv("h.SFV", {"e\033[31mvil.r00"});
+    hostile.Put("e\033[31mvil.r00");
+    out = site.Capture({"check", hostile.path("h.SFV")});
+    EXPECT_EQ(out.out, "OK       'e'$'\\033''[31mvil.r00'\n"
+                       "'Hostile'$'\\033'']0;title'$'\\a': 1 files, 1 ok, 0 bad, 0 missing\n");
 #endif
+}
+
+TEST(OperatorCommands, HelpAndVersionOnStandardOutputAnEventWordAloneDoesNothing) {
+    Site site;
+    for (const Words& words : {Words{}, Words{"help"}, Words{"--help"}, Words{"-h"}}) {
+        Site::Output out = site.Capture(words);
+        EXPECT_EQ(out.status, 0);
+        for (const char* word : {"fileuploaded", "filedeleted", "sfvsuccess", "sfvfailed", "sfvuploaded", "sfvcomplete",
+                                 "upload", "delete", "check", "rescan", "cleanup", "watch"})
+            EXPECT_EQ(e2e::CountLines(out.out, std::string("crevik ") + word + " "), 1) << word << "\n" << out.out;
+    }
+    const std::string version = site.Capture({"--version"}).out;  // "crevik 1.0.0\n"
+    EXPECT_TRUE(version.size() > 8 && version.rfind("crevik ", 0) == 0 &&
+                version.find_first_not_of("0123456789.", 7) + 1 == version.size()) << version;
+    EXPECT_EQ(site.Capture({"upload"}).out, "");
 }
 
 TEST(OperatorCommands, RescanRebuildsWhatTheEventsWouldHaveLeft) {
@@ -106,8 +152,14 @@ TEST(OperatorCommands, RescanRebuildsWhatTheEventsWouldHaveLeft) {
     EXPECT_EQ(e2e::List(site.up("lost")), Words{"Some.Release/"});
 
     // By hand: one file damaged, one deleted. Set aside, marked, reopened, twice alike.
+    // Markers are empty, whatever had their names: text, or a link whose target stays.
     lost.Put("a.r01", /*corrupt=*/true);
     std::remove(lost.path("a.r02").c_str());
+    e2e::WriteFile(lost.path("a.r02-missing"), "someone's text");
+    e2e::WriteFile(site.up("outside.txt"), "kept");
+#ifndef _WIN32
+    fs::create_symlink("../../outside.txt", lost.path("a.r01-missing"));
+#endif
     out = site.Capture({"rescan", lost.path()});
     EXPECT_EQ(out.out, "OK       a.r00\nBAD      a.r01\nMISSING  a.r02\nSome.Release: 3 files, 1 ok, 1 bad, 1 missing\n");
     EXPECT_EQ(out.status, 1);
@@ -116,17 +168,19 @@ TEST(OperatorCommands, RescanRebuildsWhatTheEventsWouldHaveLeft) {
                 "[UP #1@400KB by joe@crew at 300KBps]/", "[UP #1@600KB by ann@flow at 500KBps]/", "a.r00",
                 "a.r01-missing", "a.r01.bad", "a.r02-missing", "rel.sfv");
     EXPECT_EQ(e2e::List(site.up("lost")), (Words{"Some.Release/", "[--INCOMPLETE--]-[Some.Release]"}));
+    EXPECT_EQ(e2e::FileText(lost.path("a.r01-missing")) + e2e::FileText(lost.path("a.r02-missing")) +
+                  e2e::FileText(site.up("outside.txt")), "kept");
     std::string before = Snapshot(site.up());
     EXPECT_EQ(site.Capture({"rescan", lost.path()}).out, out.out);
     EXPECT_EQ(Snapshot(site.up()), before);
 
-    // Copied in by hand: nobody's uploads, which complete the release.
+    // Copied in by hand: nobody's uploads, at their own speed, which complete the release.
     lost.Put("a.r01");
-    lost.Put("a.r02");
+    UploadedInOneSecond(lost, "a.r02");
     EXPECT_EQ(site.Capture({"rescan", lost.path()}).status, 0);
     EXPECT_EQ(lost.Log(), Line("a.r00", "joe|crew|400|300|S") + Line("a.r01", "ann|flow|600|500|S") +
-                              Line("a.r02", "-|-|4|0|S"));
-    EXPECT_TREE(lost.path(), ".upChk.log", "[100% COMPLETE]-[#3@1004KB files at 0KBps]/",
+                              Line("a.r02", "-|-|4|" + kMeasured + "|S"));
+    EXPECT_TREE(lost.path(), ".upChk.log", "[100% COMPLETE]-[#3@1004KB files at " + kAverage + "]/",
                 "[UP #1@400KB by joe@crew at 300KBps]/", "[UP #1@600KB by ann@flow at 500KBps]/", "a.r00", "a.r01",
                 "a.r02", "race.txt", "rel.sfv");
 
@@ -134,8 +188,8 @@ TEST(OperatorCommands, RescanRebuildsWhatTheEventsWouldHaveLeft) {
     for (const char* cd : {"bare/Multi/CD1", "bare/Multi/CD2"}) {
         Release disc(site, cd);
         disc.WriteSfv("cd.sfv", {"x.r00", "x.r01"});
-        disc.Put("x.r00");
-        disc.Put("x.r01");
+        UploadedInOneSecond(disc, "x.r00");
+        UploadedInOneSecond(disc, "x.r01");
     }
     out = site.Capture({"RESCAN", "-r", site.up("bare"), site.up("nowhere")});
     EXPECT_EQ(out.out, "OK       x.r00\nOK       x.r01\nMulti/CD1: 2 files, 2 ok, 0 bad, 0 missing\n"
@@ -143,12 +197,44 @@ TEST(OperatorCommands, RescanRebuildsWhatTheEventsWouldHaveLeft) {
     EXPECT_EQ(out.err, "crevik: " + site.up("nowhere") + ": no such directory\n");
     EXPECT_EQ(out.status, 2);
     Release cd1(site, "bare/Multi/CD1");
-    EXPECT_EQ(cd1.Log(), Line("x.r00", "-|-|4|0|S") + Line("x.r01", "-|-|4|0|S"));
-    EXPECT_TREE(cd1.path(), ".upChk.log", "[100% COMPLETE]-[#2@8KB files at 0KBps]/", "cd.sfv", "race.txt", "x.r00",
-                "x.r01");
+    EXPECT_EQ(cd1.Log(), Line("x.r00", "-|-|4|" + kMeasured + "|S") + Line("x.r01", "-|-|4|" + kMeasured + "|S"));
+    EXPECT_TREE(cd1.path(), ".upChk.log", "[100% COMPLETE]-[#2@8KB files at " + kBareAverage + "]/", "cd.sfv",
+                "race.txt", "x.r00", "x.r01");
     EXPECT_NE(Report(cd1).find("01. -@-"), std::string::npos) << Report(cd1);
     EXPECT_EQ(site.Capture({"rescan", site.up("bare")}).status, 2);  // no .sfv there
+    e2e::MakeDirs(site.up("Empty"));
+    out = site.Capture({"rescan", "-r", site.up("Empty"), site.up("bare/Multi/CD1/cd.sfv")});
+    EXPECT_EQ(out.out, site.up("Empty") + ": no .sfv below, nothing to rescan\n");
+    EXPECT_EQ(out.err, "crevik: " + site.up("bare/Multi/CD1/cd.sfv") + ": Not a directory\n");
 }
+
+#ifndef _WIN32
+// Run by a user who may not read them, a file or a directory is trouble
+// with the system's words, never a verdict, and the release stays as it is.
+TEST(OperatorCommands, UnreadableIsTroubleNotAVerdict) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to run the program as another user";
+    Site site;
+    Release rel(site, "Locked"), closed(site, "Closed");
+    rel.WriteSfv("rel.sfv", {"a.r00", "a.r01"});
+    closed.WriteSfv("rel.sfv", {"a.r00"});
+    rel.Put("a.r00");
+    rel.Put("a.r01");
+    fs::permissions(rel.path(), fs::perms::all);  // the user could change the release
+    fs::permissions(rel.path("a.r00"), fs::perms::owner_read | fs::perms::owner_write);
+    fs::permissions(closed.path(), fs::perms::owner_all);
+    std::string before = Snapshot(site.up());
+
+    const std::string denied = ": Permission denied\n";
+    Site::Output out = site.Capture({"check", rel.path(), closed.path()}, Site::How::AsNobody);
+    EXPECT_EQ(out.out, "OK       a.r01\nLocked: 1 files, 1 ok, 0 bad, 0 missing\n");
+    EXPECT_EQ(out.err, "crevik: " + rel.path("a.r00") + denied + "crevik: " + closed.path() + denied);
+    EXPECT_EQ(out.status, 2);
+    out = site.Capture({"rescan", "-r", site.up()}, Site::How::AsNobody);
+    EXPECT_EQ(out.out + out.err, "crevik: " + closed.path() + denied + "crevik: " + rel.path("a.r00") + denied);
+    EXPECT_EQ(out.status, 2);
+    EXPECT_EQ(Snapshot(site.up()), before);
+}
+#endif
 
 TEST(OperatorCommands, CleanupRemovesOnlyStaleIncompleteEntries) {
     Site site;

@@ -150,7 +150,8 @@ def other_writers(root, up):  # cp, mv of a whole release, rsync, and two upload
     for name, uid in (('Par.A', 65534), ('Par.B', 4242)):  # nobody/nogroup, and an id with no name at all
         make_release(stage + '/' + name, many)
         os.makedirs(up + '/' + name)
-        os.chmod(up + '/' + name, 0o777)
+        os.chown(up + '/' + name, -1, 1)  # set-group-ID: every file gets the group daemon, not the uploader's
+        os.chmod(up + '/' + name, 0o2777)
     cps = [subprocess.Popen(['setpriv', '--reuid=%d' % uid, '--regid=%d' % uid, '--clear-groups', 'cp', '-r', stage + '/' + name + '/.',
                              up + '/' + name]) for name, uid in (('Par.A', 65534), ('Par.B', 4242))]
     [p.wait() for p in cps]
@@ -158,7 +159,7 @@ def other_writers(root, up):  # cp, mv of a whole release, rsync, and two upload
         # The .sfv's own record may come after the files it completed.
         until(lambda: complete(up + '/' + name, count) and len(records(up + '/' + name)) == count + 1,
               '%s completes with a record of every file' % name)
-    check(set(records(up + '/Par.A')) == {('nobody', 'nogroup', 'S'), ('nobody', 'nogroup', 'N')}, 'owner names')
+    check(set(records(up + '/Par.A')) == {('nobody', 'nogroup', 'S'), ('nobody', 'nogroup', 'N')}, 'owner and primary group')
     check(set(records(up + '/Par.B')) == {('-', '-', 'S'), ('-', '-', 'N')}, 'owners without a name')
     # Not a count: rsync's temporary names make runs of their own, as many as the watcher sees before each rename.
     check(w.stop()[3] == 0, 'runs left undone')
@@ -195,6 +196,23 @@ def catch_up(root, up):  # changes the watcher never saw: while it was down, and
     subprocess.run(['cp', '-r', root + '/stage/Cp.Rel', root + '/stage/Limit.Rel'], check=True)
     os.rename(root + '/stage/Limit.Rel', up + '/Limit.Rel')  # whole at once: an unwatched directory is only rescanned
     until(lambda: 'limit of watches is reached' in w.stderr() and complete(up + '/Limit.Rel', 6), 'an unwatched directory is rescanned')
+    w.stop()
+
+
+def queued_speeds(root, up):  # runs waiting in line for the release measure each upload, not the wait
+    rel, w = up + '/Queue.Rel', Watcher(up)
+    os.mkdir(rel)
+    lock = os.open(rel, os.O_RDONLY)
+    fcntl.flock(lock, fcntl.LOCK_EX)  # the release's run lock: every run waits in line
+    for i in range(6):  # 1 MB in 2 writes 20 ms apart: an upload longer than a clock tick
+        with open('%s/q%d.r00' % (rel, i), 'wb') as f:
+            f.write(b'x' * 512 * 1024), time.sleep(0.02), f.write(b'y' * 512 * 1024)
+    until(lambda: runs_under_way(rel), 'a run waits for the lock')
+    time.sleep(2)  # the queue: before the fix, every speed counted these 2 s
+    os.close(lock)
+    until(lambda: os.path.exists(rel + '/.upChk.log') and len(records(rel)) == 6, 'every queued run records')
+    speeds = [int(l.split('|')[4]) for l in open(rel + '/.upChk.log').read().splitlines()]
+    check(min(speeds) > 1024, 'speeds %s KB/s of 1 MB uploads that took about 20 ms each' % speeds)
     w.stop()
 
 
@@ -236,7 +254,7 @@ def main():
         CREVIK = root + '/bin/crevik'
         up = root + '/jail/up'
         os.makedirs(up)
-        for phase in (sftp_release, new_directories, other_writers, catch_up, stop_while_busy):
+        for phase in (sftp_release, new_directories, other_writers, catch_up, queued_speeds, stop_while_busy):
             phase(root, up)
     finally:
         for proc in started:

@@ -22,8 +22,8 @@ TEST_F(PlatformEntries, RenameNeverReplacesAndFilesAndDirectoriesAreNotMistaken)
     EXPECT_EQ(PlatOpenSequential("e"), nullptr);
     WriteFile("e/inside", "y");
     EXPECT_FALSE(PlatRemoveDir("e"));  // only empty directories go
-    EXPECT_TRUE(PlatCreateEmptyFile("marker") && PlatCreateEmptyFile("b"));  // an existing file is kept
-    EXPECT_EQ(FileText("b"), "A");
+    EXPECT_TRUE(PlatCreateEmptyFile("marker") && PlatCreateEmptyFile("b"));  // an existing file is emptied
+    EXPECT_EQ(FileText("b"), "");
     EXPECT_TREE(".", "b", "e/", "empty/", "marker");
 }
 

@@ -54,6 +54,17 @@ TEST(Text, BlanksSizesAndNumbersFollowTheirRules) {
     EXPECT_EQ(StrToU32(":1A", 16), 0u);
 }
 
+// What `ls --quoting-style=shell-escape` prints for the same names.
+TEST(Text, NamesThatCouldActOnATerminalAreShownAsLsQuotesThem) {
+    const std::pair<const char*, const char*> names[] = {{"plain name.r00", "plain name.r00"}, {"\xc3\xbc", "\xc3\xbc"},
+        {"a\033[31mb", "'a'$'\\033''[31mb'"}, {"t\tnl\n", "'t'$'\\t''nl'$'\\n'"}, {"x\x7fy", "'x'$'\\177''y'"},
+#ifndef _WIN32  // names in UTF-8; Windows passes bytes of its ANSI code page as they are
+        {"\xff\xfe.r00", "''$'\\377\\376''.r00'"}, {"c1\xc2\x9bx", "'c1'$'\\302\\233''x'"}
+#endif
+    };
+    for (const auto& n : names) EXPECT_EQ(ShownName(n.first), n.second);
+}
+
 using Words = std::vector<std::string>;
 
 TEST(SplitCommandLine, BlanksSeparateQuotesGroupWithoutEscapesAndTheTableCuts) {
