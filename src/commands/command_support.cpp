@@ -1,5 +1,6 @@
 #include "commands/command_support.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -7,6 +8,7 @@
 
 #include "commands/commands.h"
 #include "release/release.h"
+#include "sfv/crc_ahead.h"
 #include "status/status.h"
 #include "util/util.h"
 
@@ -121,6 +123,34 @@ void ProgressStep(Progress* progress, uint64_t bytes) {
 void ProgressEnd(Progress* progress) {
     ClearProgressLine(progress);
     progress->active = false;
+}
+
+bool TakeJobsOption(int* argc, const char* const** argv, std::vector<const char*>* kept, int* jobs,
+                    const char* usage) {
+    *jobs = DefaultJobs();
+    kept->clear();
+    int i = 0;
+    for (; i < *argc && (*argv)[i][0] == '-'; ++i) {
+        const char* word = (*argv)[i];
+        const char* count = nullptr;
+        if (std::strcmp(word, "--jobs") == 0) count = i + 1 < *argc ? (*argv)[++i] : "";
+        else if (std::strncmp(word, "--jobs=", 7) == 0) count = word + 7;
+        if (!count) {
+            kept->push_back(word);
+            continue;
+        }
+        int value = 0;
+        for (const char* p = count; *p >= '0' && *p <= '9'; ++p) value = std::min(kJobsMax, value * 10 + (*p - '0'));
+        if (value == 0 || count[std::strspn(count, "0123456789")] != '\0') {
+            std::fprintf(stderr, "usage: %s\n", usage);
+            return false;
+        }
+        *jobs = value;
+    }
+    for (; i < *argc; ++i) kept->push_back((*argv)[i]);
+    *argc = static_cast<int>(kept->size());
+    *argv = kept->data();
+    return true;
 }
 
 bool TakeCommandWords(int* argc, const char* const** argv, const char* option, bool* given, const char* usage) {

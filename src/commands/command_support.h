@@ -5,6 +5,7 @@
 #define CREVIK_COMMAND_SUPPORT_H
 
 #include <cstdint>
+#include <vector>
 
 #include "config/settings.h"
 #include "platform/platform.h"
@@ -13,6 +14,14 @@
 // off and reported in *given; then at least one path must remain, else the
 // usage line goes to standard error.
 bool TakeCommandWords(int* argc, const char* const** argv, const char* option, bool* given, const char* usage);
+
+// Takes "--jobs N" (or "--jobs=N") from among the options before the paths,
+// keeping the other words in `kept`; *jobs is N, or DefaultJobs() when not
+// given. False, with the usage line, for an N that is no count from 1 up;
+// more than kJobsMax is kJobsMax.
+constexpr int kJobsMax = 64;
+bool TakeJobsOption(int* argc, const char* const** argv, std::vector<const char*>* kept, int* jobs,
+                    const char* usage);
 
 // ---- verdicts and summaries ----
 enum class FileVerdict { Ok, Bad, Missing };

@@ -1,4 +1,4 @@
-// crevik rescan [-r] <dir>...: rebuilds a release's log and status entries
+// crevik rescan [-r] [--jobs N] <dir>...: rebuilds a release's log and status entries
 // from what is on disk, as if every event had arrived, under the release's
 // run lock. Every rule comes from the release module: what is good, where a
 // verdict lands, how the status entries follow the log.
@@ -7,11 +7,13 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "commands/command_support.h"
 #include "commands/commands.h"
 #include "release/release.h"
+#include "sfv/crc_ahead.h"
 #include "sfv/sfv.h"
 #include "status/status.h"
 #include "util/util.h"
@@ -23,8 +25,8 @@ namespace {
 // the speed its upload had: birth to last modification, as an upload run
 // measures it (0 where the times tell nothing, as after a copy that kept
 // them). A 0 would make the release's average speed 0.
-FileVerdict VerifyPresent(Release& release, const SfvEntry& entry, const PlatFileInfo& info) {
-    bool good = TestListedFile(release, entry);
+FileVerdict VerifyPresent(Release& release, const SfvEntry& entry, const PlatFileInfo& info, CrcAhead* ahead) {
+    bool good = TestListedFile(release, entry, ahead);
     UploadRecord record = {};
     if (const UploadRecord* existing = release.log.FindRecord(entry.name)) {
         record = *existing;
@@ -58,12 +60,10 @@ void AddPresentKeys(std::vector<uint32_t>* keys) {
 }
 
 void SettleUpDirs(Release& release) {
-    std::vector<std::string> done;
+    std::unordered_set<std::string> done;
     for (int32_t i = 0; i < release.log.records->Count(); ++i) {
         const UploadRecord* r = static_cast<const UploadRecord*>(release.log.records->GetAt(i));
-        std::string who = std::string(r->user) + '\n' + r->group;
-        if (std::find(done.begin(), done.end(), who) != done.end()) continue;
-        done.push_back(who);
+        if (!done.insert(std::string(r->user) + '\n' + r->group).second) continue;
         UploadRecord copy = *r;  // the update searches the records and moves their cursor
         ShowUploader(release, copy.user, copy.group);
     }
@@ -82,7 +82,7 @@ bool AllReadable(const char* dir, OrderedList* listed) {
 }
 
 // The release entered: verdicts, records, then the status entries.
-int RescanEntered(Release& release) {
+int RescanEntered(Release& release, int jobs) {
     if (!ReadReleaseLog(release)) return Trouble(release.logPath, "cannot read the upload log");
     errno = 0;
     if (!ReleaseHasSfv(release)) return Trouble(release.dir, errno && errno != ENOENT ? std::strerror(errno) : "no .sfv");
@@ -94,6 +94,11 @@ int RescanEntered(Release& release) {
     ReleaseTally tally = {};
     std::vector<uint32_t> keys;
     AddPresentKeys(&keys);
+    std::vector<std::string> names;
+    for (const ListNode* n = listed->Head(); n != listed->End(); n = n->next)
+        names.push_back(static_cast<const SfvEntry*>(n->element)->name);
+    // A zip release's zips are tested whole, not read for a CRC.
+    CrcAhead ahead(release.sfv.zipRelease ? std::vector<std::string>() : SafeToReadAhead(names), jobs);
     Progress progress;
     ProgressBegin(&progress, listed->Count());
     // Index by index: a verdict may search the .sfv list and move its cursor.
@@ -107,7 +112,7 @@ int RescanEntered(Release& release) {
         if (present && PlatOpenForWriting(entry.name))
             present = false;
         else if (present)
-            verdict = VerifyPresent(release, entry, info);
+            verdict = VerifyPresent(release, entry, info, &ahead);
         else if (IsSetAside(release, entry))
             verdict = FileVerdict::Bad;
         if (verdict == FileVerdict::Bad) keys.push_back(entry.key);  // set aside now or before
@@ -129,11 +134,11 @@ int RescanEntered(Release& release) {
     return TallyStatus(tally);
 }
 
-int RescanRelease(const Settings& settings, const char* dir) {
+int RescanRelease(const Settings& settings, const char* dir, int jobs) {
     Release release(settings);
     char full[kMaxPath];
     if (!FullReleaseDir(dir, full) || !EnterRelease(release, full)) return Trouble(dir, std::strerror(errno));
-    int status = RescanEntered(release);
+    int status = RescanEntered(release, jobs);
     LeaveRelease(release);
     return status;
 }
@@ -167,7 +172,7 @@ bool FindReleases(const Settings& settings, const char* dir, std::vector<std::st
     return readable;
 }
 
-int RescanTree(const Settings& settings, const char* arg) {
+int RescanTree(const Settings& settings, const char* arg, int jobs) {
     char full[kMaxPath], prefix[kMaxPath];
     if (!PlatFullDirPath(arg, full)) return NoDirectory(arg);
     if (!DirPrefix(full, prefix)) return kExitTrouble;
@@ -176,7 +181,8 @@ int RescanTree(const Settings& settings, const char* arg) {
     // Nothing to do is no trouble: an area before its first release.
     if (releases.empty() && status == kExitOk)
         std::printf("%s: no .sfv below, nothing to rescan\n", ShownName(arg).c_str());
-    for (const std::string& release : releases) status = std::max(status, RescanRelease(settings, release.c_str()));
+    for (const std::string& release : releases)
+        status = std::max(status, RescanRelease(settings, release.c_str(), jobs));
     return status;
 }
 
@@ -184,9 +190,13 @@ int RescanTree(const Settings& settings, const char* arg) {
 
 int RunRescan(const Settings& settings, int argc, const char* const* argv) {
     bool recursive;
-    if (!TakeCommandWords(&argc, &argv, "-r", &recursive, "crevik rescan [-r] <dir>...")) return kExitTrouble;
+    const char* usage = "crevik rescan [-r] [--jobs N] <dir>...";
+    int jobs;
+    std::vector<const char*> words;
+    if (!TakeJobsOption(&argc, &argv, &words, &jobs, usage) || !TakeCommandWords(&argc, &argv, "-r", &recursive, usage))
+        return kExitTrouble;
     int status = kExitOk;
     for (int i = 0; i < argc; ++i)
-        status = std::max(status, recursive ? RescanTree(settings, argv[i]) : RescanRelease(settings, argv[i]));
+        status = std::max(status, recursive ? RescanTree(settings, argv[i], jobs) : RescanRelease(settings, argv[i], jobs));
     return status;
 }

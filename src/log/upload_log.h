@@ -29,6 +29,8 @@ uint16_t FileKeySum(const char* lowerName);
 
 // Leading double keys: -1, 0, 1.
 int CompareKeys(const void* a, const void* b);
+// The index key (OrderedListBase::IndexBy) that follows CompareKeys.
+uint64_t IndexKeyOfDouble(const void* element);
 
 // Problems are written to the diagnostic log under the names the log's
 // readers know ("OrvexLog::...").

@@ -114,6 +114,14 @@ long PlatRead(PlatFile* file, void* buf, size_t len);
 // The next read starts at byte `offset` of a file opened for reading.
 bool PlatSeek(PlatFile* file, uint64_t offset);
 bool PlatWrite(PlatFile* file, const void* buf, size_t len);  // all or failure
+// Hands an open file of at least `minBytes`, from its start to its size when
+// this began, to `scan` window by window as mapped memory, with no copy into
+// a buffer. False, before any call or part-way (the file shrank and its
+// pages are gone), when it cannot: the caller then reads the file, whose
+// read position this leaves at the start. Windows always says false, as a
+// view's failed page-in cannot be caught there.
+using PlatScanFn = void (*)(void* context, const void* data, size_t len);
+bool PlatScanMapped(PlatFile* file, uint64_t minBytes, PlatScanFn scan, void* context);
 bool PlatClose(PlatFile* file);  // false when buffered data could not be stored
 // Appends `data` to the end of the file, created if missing (as every
 // created file, with its directory's group and group write), in one write

@@ -1,6 +1,7 @@
 // POSIX implementation of the platform layer.
 #include "platform/platform_internal.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdint>
@@ -13,7 +14,9 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/auxv.h>
+#include <setjmp.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -337,6 +340,57 @@ bool PlatSeek(PlatFile* file, uint64_t offset) {
         return false;
     }
     return lseek(ToFd(file), static_cast<off_t>(offset), SEEK_SET) >= 0;
+}
+
+namespace {
+
+constexpr size_t kMapWindow = size_t(16) << 20;  // mapped at a time: the resident pages of one scan stay few
+
+// A truncation behind a mapping turns the reading of its lost pages into
+// SIGBUS; the thread that reads them jumps back to its scan instead.
+thread_local sigjmp_buf* scanJump;
+
+void OnBusError(int signal) {
+    if (scanJump) siglongjmp(*scanJump, 1);
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
+bool ScanGuarded(const void* view, size_t len, PlatScanFn scan, void* context) {
+    sigjmp_buf jump;
+    if (sigsetjmp(jump, 1) != 0) {
+        scanJump = nullptr;
+        return false;
+    }
+    scanJump = &jump;
+    scan(context, view, len);
+    scanJump = nullptr;
+    return true;
+}
+
+}  // namespace
+
+bool PlatScanMapped(PlatFile* file, uint64_t minBytes, PlatScanFn scan, void* context) {
+    struct stat st;
+    int fd = ToFd(file);
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || static_cast<uint64_t>(st.st_size) < minBytes) return false;
+    static const bool guarded = [] {
+        struct sigaction action = {};
+        action.sa_handler = OnBusError;
+        sigemptyset(&action.sa_mask);
+        return sigaction(SIGBUS, &action, nullptr) == 0;
+    }();
+    if (!guarded) return false;
+    const uint64_t size = static_cast<uint64_t>(st.st_size);
+    for (uint64_t offset = 0; offset < size; offset += kMapWindow) {
+        size_t len = static_cast<size_t>(std::min<uint64_t>(kMapWindow, size - offset));
+        void* view = mmap(nullptr, len, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, static_cast<off_t>(offset));
+        if (view == MAP_FAILED) return false;
+        bool whole = ScanGuarded(view, len, scan, context);
+        munmap(view, len);
+        if (!whole) return false;
+    }
+    return true;
 }
 
 bool PlatWrite(PlatFile* file, const void* buf, size_t len) {

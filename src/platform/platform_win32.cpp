@@ -339,6 +339,8 @@ bool PlatSeek(PlatFile* file, uint64_t offset) {
     return SetFilePointerEx(ToHandle(file), to, nullptr, FILE_BEGIN) ? true : Failed(false);
 }
 
+bool PlatScanMapped(PlatFile*, uint64_t, PlatScanFn, void*) { return false; }
+
 bool PlatWrite(PlatFile* file, const void* buf, size_t len) {
     if (PlatTakeFault(PlatFault::Write)) return false;
     const char* p = static_cast<const char*>(buf);

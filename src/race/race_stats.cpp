@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <algorithm>
 #include <cstring>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "race/race.h"
@@ -43,11 +45,14 @@ bool RanksBefore(const RaceTally& x, const RaceTally& y) {
 }
 
 // Adds one counted record to the tally of its user (or group), or starts a
-// new one from a copy of the record.
-void AddToTally(std::vector<RaceTally>& tallies, std::vector<int64_t>& sizes, const UploadRecord& record,
-                double time, bool byGroup) {
-    for (RaceTally& tally : tallies) {
-        if (std::strcmp(byGroup ? tally.group : tally.user, byGroup ? record.group : record.user) != 0) continue;
+// new one from a copy of the record. Tallies are found by name through
+// `byName`, not by a walk: a release of many racers costs its size.
+void AddToTally(std::vector<RaceTally>& tallies, std::vector<int64_t>& sizes,
+                std::unordered_map<std::string, size_t>& byName, const UploadRecord& record, double time,
+                bool byGroup) {
+    auto known = byName.emplace(byGroup ? record.group : record.user, tallies.size());
+    if (!known.second) {
+        RaceTally& tally = tallies[known.first->second];
         int64_t& sum = sizes[static_cast<size_t>(tally.speed)];
         sum += record.size;
         tally.size = ClampToInt32(sum);
@@ -55,7 +60,7 @@ void AddToTally(std::vector<RaceTally>& tallies, std::vector<int64_t>& sizes, co
         tally.time += time;
         return;
     }
-    RaceTally fresh;
+    RaceTally fresh;  // at the index `byName` now holds
     static_assert(sizeof fresh == sizeof record, "a tally is a reused upload record");
     std::memcpy(&fresh, &record, sizeof fresh);
     fresh.time = time;
@@ -84,6 +89,7 @@ RaceStats ComputeRace(const UploadLog& log, const SfvList& sfv) {
 
     std::vector<int64_t> userSizes;
     std::vector<int64_t> groupSizes;
+    std::unordered_map<std::string, size_t> userAt, groupAt;
     int64_t totalSize = 0;
     double totalTime = 0.0;
     for (const ListNode* node = log.records->Head(); node != log.records->End(); node = node->next) {
@@ -93,8 +99,8 @@ RaceStats ComputeRace(const UploadLog& log, const SfvList& sfv) {
         if (!sfv.entries || !sfv.entries->Peek(&probe)) continue;
 
         double time = UploadTime(record->size, record->speed);
-        AddToTally(race.racers, userSizes, *record, time, false);
-        AddToTally(race.groups, groupSizes, *record, time, true);
+        AddToTally(race.racers, userSizes, userAt, *record, time, false);
+        AddToTally(race.groups, groupSizes, groupAt, *record, time, true);
         totalSize += record->size;
         totalTime += time;
         if (!race.hasFastest || record->speed > race.fastest.speed) {

@@ -85,8 +85,8 @@ void LoadListed(Release& release) {
     release.sfv.zipCount = ReleaseVolumeCount(release.dir);
 }
 
-bool TestListedFile(Release& release, const SfvEntry& entry) {
-    return release.sfv.zipRelease ? ZipIsGood(release, entry.name) : ListedFileIsGood(entry);
+bool TestListedFile(Release& release, const SfvEntry& entry, CrcAhead* ahead) {
+    return release.sfv.zipRelease ? ZipIsGood(release, entry.name) : ListedFileIsGood(entry, ahead);
 }
 
 bool ReleaseHasSfv(Release& release) {

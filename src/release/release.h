@@ -73,7 +73,8 @@ FeedStanding TakeStanding(Release& release);
 bool IsGoodFile(const SfvEntry& entry, const UploadRecord* record);
 // The check of a listed file on disk: its CRC against the .sfv's, or a zip
 // release's zip tested whole (which may give the release its file_id.diz).
-bool TestListedFile(Release& release, const SfvEntry& entry);
+// `ahead` as ListedFileIsGood takes it.
+bool TestListedFile(Release& release, const SfvEntry& entry, CrcAhead* ahead = nullptr);
 // The file's record becomes 'S' (its marker and ".bad" copy go) or 'F' (with
 // the BAD treatment), replacing whatever verdict it had.
 void RecordVerdict(Release& release, const char* name, const char* user, const char* group, int32_t sizeKb,

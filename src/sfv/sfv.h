@@ -32,6 +32,8 @@ struct AclEntry {
 
 // Leading uint32 keys: 0 when equal, else 1.
 int CompareSfvKeys(const void* a, const void* b);
+// The index key (OrderedListBase::IndexBy) that follows CompareSfvKeys.
+uint64_t IndexKeyOfSfv(const void* element);
 
 // A name ending in ".sfv", in any letter case.
 bool IsSfvName(const char* name);
@@ -46,10 +48,13 @@ bool FindSfvName(const char* dir, char name[kMaxPath]);
 // digits: what an operator is shown; the events read as they always did.
 bool ReadSfvEntries(const char* path, OrderedList* entries, bool strict);
 
+class CrcAhead;
+
 // A file the .sfv lists matches it: present in the release directory (the
-// working directory) as a regular file, with the CRC the .sfv gives. (A zip
-// release's zips are tested by TestListedFile, release/release.h.)
-bool ListedFileIsGood(const SfvEntry& entry);
+// working directory) as a regular file, with the CRC the .sfv gives. A pass
+// over many files hands in the CRCs its threads read ahead. (A zip release's
+// zips are tested by TestListedFile, release/release.h.)
+bool ListedFileIsGood(const SfvEntry& entry, CrcAhead* ahead = nullptr);
 
 // The lists of one release, each read at most once per run.
 struct SfvList {

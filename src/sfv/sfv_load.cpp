@@ -127,6 +127,7 @@ void SfvList::LoadSfvFile(const char* dir) {
     if (entries) return;
     entries = new (std::nothrow) OrderedList(sizeof(SfvEntry), CompareSfvKeys);
     if (!entries) return;
+    entries->IndexBy(IndexKeyOfSfv);
 
     char name[kMaxPath];
     if (!FindSfvName(dir, name)) {
@@ -146,6 +147,7 @@ bool SfvList::LoadAclFile(const char* directory) {
     if (acl) return true;
     acl = new (std::nothrow) OrderedList(sizeof(AclEntry), CompareKeys);
     if (!acl) return false;
+    acl->IndexBy(IndexKeyOfDouble);
 
     char path[kMaxPath + 32];
     std::snprintf(path, sizeof path, "%s%s", directory, kAclFileName);

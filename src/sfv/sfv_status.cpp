@@ -1,5 +1,6 @@
 // What the ACL and the upload log say of the listed files, and whether a
 // listed file on disk matches its CRC.
+#include "sfv/crc_ahead.h"
 #include "sfv/file_crc.h"
 #include "sfv/sfv.h"
 
@@ -49,11 +50,15 @@ const SfvEntry* SfvList::Find(const char* name) {
     return static_cast<const SfvEntry*>(entries->Find(&probe));
 }
 
-bool ListedFileIsGood(const SfvEntry& entry) {
+bool ListedFileIsGood(const SfvEntry& entry, CrcAhead* ahead) {
     PlatFileInfo info;
     if (!PlatStatFile(entry.name, &info)) return false;
-    return static_cast<double>(FileCrc32(entry.name)) == entry.crc;
+    uint32_t crc;
+    if (!ahead || !ahead->Take(entry.name, &crc)) crc = FileCrc32(entry.name);
+    return static_cast<double>(crc) == entry.crc;
 }
+
+uint64_t IndexKeyOfSfv(const void* element) { return *static_cast<const uint32_t*>(element); }
 
 int CompareSfvKeys(const void* a, const void* b) {
     return *static_cast<const uint32_t*>(a) == *static_cast<const uint32_t*>(b) ? 0 : 1;

@@ -1,6 +1,7 @@
 #include "util/util.h"
 
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -87,17 +88,24 @@ bool OpenLines(LineReader* reader, const char* path) {
 
 bool ReadLine(LineReader* reader, char* out, int size) {
     if (size <= 0) return false;
-    int used = 0;
-    while (used < size - 1) {
+    const size_t room = static_cast<size_t>(size) - 1;
+    size_t used = 0;
+    while (used < room) {
         if (reader->pos == reader->end) {
             long got = PlatRead(reader->file, reader->buffer, sizeof reader->buffer);
             if (got <= 0) break;
             reader->pos = 0;
             reader->end = static_cast<size_t>(got);
         }
-        char c = reader->buffer[reader->pos++];
-        out[used++] = c;
-        if (c == '\n') break;
+        // The rest of the line, or of the buffer, at once: a log of thousands of lines is read on every event.
+        const char* start = reader->buffer + reader->pos;
+        size_t take = std::min(reader->end - reader->pos, room - used);
+        const char* newline = static_cast<const char*>(std::memchr(start, '\n', take));
+        if (newline) take = static_cast<size_t>(newline - start) + 1;
+        std::memcpy(out + used, start, take);
+        used += take;
+        reader->pos += take;
+        if (newline) break;
     }
     out[used] = '\0';
     return used > 0;

@@ -27,7 +27,7 @@ bool FileExists(const char* path);
 struct LineReader {
     PlatFile* file;
     size_t pos, end;
-    char buffer[4096];
+    char buffer[65536];
 };
 // False, with errno set, when the path is no readable file.
 bool OpenLines(LineReader* reader, const char* path);

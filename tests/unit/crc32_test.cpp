@@ -5,6 +5,10 @@
 
 #include "test_support.h"
 
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
 namespace {
 
 const char kDigits[] = "123456789";
@@ -53,7 +57,10 @@ TEST(Crc32, EveryKernelMatchesTheByteLoopAtEveryLengthAndAlignment) {
 using FileCrc32Test = ReleaseDirTest;  // files in a scratch working directory
 
 TEST_F(FileCrc32Test, WholeFileEqualsOnePassOverItsBytesAndNoFileGivesZero) {
-    for (size_t size : {size_t{0}, size_t{4097}, kCrc32FileBlock, 2 * kCrc32FileBlock + 4097}) {
+    // Mapped in place from kCrc32MapFrom, 16 MiB at a time.
+    const size_t mapped = static_cast<size_t>(kCrc32MapFrom);
+    for (size_t size : {size_t{0}, size_t{4097}, kCrc32FileBlock, 2 * kCrc32FileBlock + 4097, mapped,
+                        (size_t{16} << 20) + mapped + 4097}) {
         const std::string bytes = RandomBytes(size, static_cast<unsigned>(size));
         ASSERT_TRUE(WriteFile("f", bytes));
         EXPECT_EQ(FileCrc32("f"), Crc32UpdateTable(0, bytes.data(), bytes.size())) << size;
@@ -69,5 +76,27 @@ TEST_F(FileCrc32Test, WholeFileEqualsOnePassOverItsBytesAndNoFileGivesZero) {
     EXPECT_EQ(FileCrc32("busy"), kDigitsCrc);
 #endif
 }
+
+#ifndef _WIN32
+// Reading the pages of a file cut short meanwhile ends the scan, not the
+// program; the caller still reads the file from its start.
+TEST_F(FileCrc32Test, AFileCutWhileReadInPlaceEndsTheScanNotTheProgram) {
+    ASSERT_TRUE(WriteFile("f", RandomBytes(static_cast<size_t>(kCrc32MapFrom), 7)));
+    PlatFile* file = PlatOpenSequential("f");
+    ASSERT_NE(file, nullptr);
+    int calls = 0;
+    PlatScanFn cutThenRead = [](void* count, const void* data, size_t len) {
+        ++*static_cast<int*>(count);
+        ASSERT_EQ(truncate("f", 1), 0);
+        volatile unsigned char last = static_cast<const unsigned char*>(data)[len - 1];
+        (void)last;
+    };
+    EXPECT_FALSE(PlatScanMapped(file, 1, cutThenRead, &calls));
+    EXPECT_EQ(calls, 1);
+    char byte[2];
+    EXPECT_EQ(PlatRead(file, byte, 2), 1);
+    PlatClose(file);
+}
+#endif
 
 }  // namespace
