@@ -122,7 +122,7 @@ void RemoveEntry(Sweep* sweep, const std::string& name, PlatEntryKind kind) {
 void SweepEntry(Sweep* sweep, const std::string& name) {
     bool named = (sweep->hasA && PlatWildcardMatch(sweep->anyA, name.c_str())) ||
                  (sweep->hasB && PlatWildcardMatch(sweep->anyB, name.c_str()));
-    if (!named) return;
+    if (!named || IsUploadLogName(*sweep->settings, name.c_str())) return;
     char path[kMaxPath];
     if (!Join(sweep->dir, name, path, false)) return;
     PlatEntryKind kind = PlatEntryKindOf(path);

@@ -48,6 +48,7 @@ bool LoadSettings(const char* path, Settings* settings) {
     Text(ini, "GENERAL", "MESSAGE", "", settings->message);
     Text(ini, "GENERAL", "LOGFILE", kDefaultLogName, settings->logFile);
     Text(ini, "GENERAL", "FEED", "", settings->feed);
+    settings->sharedLock = EqualNoCase(ini.GetString("GENERAL", "LOCK", "local"), "shared");
     Text(ini, "GENERAL", "NO_CNT_FEXT", " ", settings->noCountExt);
     Text(ini, "GENERAL", "EXTRA_SUB_DIRS", " ", settings->extraSubDirs);
     Text(ini, "TEMPLATE", "INCOMPLETE", kDefaultIncomplete, settings->incomplete);

@@ -41,6 +41,7 @@ struct Settings {
     char message[kSettingText];        // MESSAGE: the race report's name; "" for none
     char logFile[kSettingText];        // LOGFILE
     char feed[kSettingText];           // FEED: "" for none
+    bool sharedLock;                   // LOCK=shared: hosts share the area; each release's lock is a lock file
     char noCountExt[kSettingText];     // NO_CNT_FEXT: extensions never recorded
     char extraSubDirs[kSettingText];   // EXTRA_SUB_DIRS: words that name a release's part, as CD1 does
     // TEMPLATE

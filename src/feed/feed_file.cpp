@@ -11,6 +11,8 @@
 
 namespace {
 
+constexpr unsigned kFeedLockWaitMs = 60000;  // a holder appends one line, or died and freed it
+
 bool IsAbsolute(const char* path) {
     return path[0] == '/' || path[0] == '\\' || (path[0] && path[1] == ':');
 }
@@ -70,5 +72,9 @@ void FeedSendLine(Feed& feed, JsonLine* line) {
         std::snprintf(path, sizeof path, "%s%s", IsAbsolute(setting) ? "" : feed.settings->configDir, setting);
     if (pathLength >= kMaxPath) return ReportOnce(feed, setting, "path too long");
     if (!JsonFinish(line)) return ReportOnce(feed, path, "line too long");
-    if (!PlatAppendOnce(path, line->text, line->length)) ReportOnce(feed, path, std::strerror(errno));
+    // Other hosts append through clients of their own: a lock, not the
+    // append alone, keeps their lines whole.
+    bool sent = feed.settings->sharedLock ? PlatAppendLocked(path, line->text, line->length, kFeedLockWaitMs)
+                                          : PlatAppendOnce(path, line->text, line->length);
+    if (!sent) ReportOnce(feed, path, std::strerror(errno));
 }

@@ -152,10 +152,12 @@ bool UploadLog::ReadLogFile(const char* path) {
     records->IndexBy(IndexKeyOfDouble);
 
     // Only a path with no entry at all is an empty log: one that exists but
-    // cannot be read must not be replaced by this run's records.
-    if (!PlatPathExists(path)) return true;
+    // cannot be read (a dangling link too) must not be replaced by this
+    // run's records. The open asks first: it is one round trip on a network
+    // file system, and the log is there in all but a release's first run.
     LineReader file;
-    if (!OpenLines(&file, path)) {
+    if (!OpenLines(&file, path) && errno == ENOENT && !PlatPathExists(path)) return true;
+    if (!file.file) {
         WriteDiagLog(settings, "OrvexLog::ReadLogFile() fopen failed - %s", std::strerror(errno));
         delete records;
         records = nullptr;
@@ -173,8 +175,9 @@ bool UploadLog::ReadLogFile(const char* path) {
 
 bool UploadLog::WriteLogFile() {
     if (!records) return false;
-    bool existed = PlatPathExists(logPath);
-    if (existed) PlatSetHidden(logPath, false);
+    // Shown while it is replaced, hidden again after (or after a failure);
+    // on a missing log either is a harmless no-op, which spares a look-up.
+    PlatSetHidden(logPath, false);
     if (records->Count() == 0) {
         PlatDeleteFile(logPath);
         return true;
@@ -200,7 +203,7 @@ bool UploadLog::WriteLogFile() {
     if (error) {
         if (writer.file) PlatDeleteFile(tempPath);
         WriteDiagLog(settings, "OrvexLog::WriteLogFile() fopen failed - %s", std::strerror(error));
-        if (existed) PlatSetHidden(logPath, true);
+        PlatSetHidden(logPath, true);
         return false;
     }
     PlatSetHidden(logPath, true);

@@ -12,6 +12,7 @@
 
 constexpr int kNameField = 32;  // user and group: 31 characters and a NUL
 constexpr const char* kLogTempSuffix = ".tmp";  // the new log, before it replaces the old
+constexpr const char* kLockSuffix = ".lock";    // the lock file of LOCK=shared
 
 struct UploadRecord {
     double key;  // FileKey of the file name: the record's identity

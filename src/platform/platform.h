@@ -44,6 +44,12 @@ void PlatProgramDir(const char* word0, char out[kMaxPath]);
 // timed out or failed.
 struct PlatRunLock;
 PlatRunLock* PlatAcquireRunLock(const char* directory, const char* name, unsigned timeoutMs);
+// The lock of a file, which a shared file system holds for all its clients
+// (GlusterFS, NFSv4, SMB), where a directory's lock is only the local
+// kernel's. The file is created when missing, like the upload log (group and
+// group write of its directory), never through a symbolic link. Waits and
+// frees as PlatAcquireRunLock does; timed out: null, errno ETIMEDOUT.
+PlatRunLock* PlatAcquireFileLock(const char* path, unsigned timeoutMs);
 void PlatReleaseRunLock(PlatRunLock* lock);
 
 // ---- working directory ---------------------------------------------------
@@ -101,10 +107,13 @@ PlatFile* PlatOpenRead(const char* path);
 PlatFile* PlatCreateTruncate(const char* path);
 
 // Size, creation and last modification time of a regular file (not a
-// directory or device).
+// directory or device). Where the file system keeps no creation time
+// (GlusterFS, NFS), POSIX gives the last access instead: creating a file sets
+// it, writing and renaming do not, so it is the creation until something
+// reads the file.
 struct PlatFileInfo {
     uint64_t bytes;
-    bool hasBirth;       // false where the file system keeps no creation time
+    bool hasBirth;       // false where there is neither
     double birthSeconds;  // seconds since 1970, UTC
     double modifiedSeconds;
 };
@@ -129,6 +138,10 @@ bool PlatClose(PlatFile* file);  // false when buffered data could not be stored
 // concurrent processes never interleave. A rename of the file while it is
 // open is allowed. False, with errno set, unless every byte went in.
 bool PlatAppendOnce(const char* path, const void* data, size_t len);
+// The same under the file's own lock (as PlatAcquireFileLock takes it), for a
+// file that other hosts append to through their own clients of a shared file
+// system; waits at most timeoutMs for it.
+bool PlatAppendLocked(const char* path, const void* data, size_t len, unsigned timeoutMs);
 
 // ---- time ----------------------------------------------------------------
 struct PlatLocalTime {

@@ -75,10 +75,16 @@ void ShareLikeDirectory(int fd, const char* path) {
 }
 
 // A new file in place of whatever entry had the name: a link or a file
-// someone else linked here is replaced, never written through.
+// someone else linked here is replaced, never written through. The name is
+// mostly free, so the create comes first (one round trip less on a network
+// file system) and the unlink only when it was taken.
 int CreateFresh(const char* path) {
-    if (unlink(path) != 0 && errno != ENOENT) return -1;
-    int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    const int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+    int fd = open(path, flags, 0666);
+    if (fd < 0 && errno == EEXIST) {
+        if (unlink(path) != 0 && errno != ENOENT) return -1;
+        fd = open(path, flags, 0666);
+    }
     if (fd >= 0) ShareLikeDirectory(fd, path);
     return fd;
 }
@@ -150,25 +156,60 @@ bool WaitForLock(int fd, unsigned timeoutMs) {
             locked = true;
             break;
         }
-        if (errno != EINTR || NowMs() >= deadline) break;
+        if (errno != EINTR) break;
+        if (NowMs() >= deadline) {
+            errno = ETIMEDOUT;
+            break;
+        }
     }
+    int error = errno;
     setitimer(ITIMER_REAL, &previousTick, nullptr);
     sigaction(SIGALRM, &previous, nullptr);
+    errno = error;
     return locked;
 }
 
-}  // namespace
-
-PlatRunLock* PlatAcquireRunLock(const char* directory, const char*, unsigned timeoutMs) {
-    int fd = open(*directory ? directory : ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+PlatRunLock* LockOpened(int fd, unsigned timeoutMs) {
     if (fd < 0) return nullptr;
     if (!WaitForLock(fd, timeoutMs)) {
+        int error = errno;
         close(fd);
+        errno = error;
         return nullptr;
     }
     PlatRunLock* lock = new (std::nothrow) PlatRunLock{fd};
     if (!lock) close(fd);
     return lock;
+}
+
+// The lock file as it is, else a new one; a name taken between the two
+// opens is opened again. A symbolic link planted under the name is replaced:
+// no run ever locked through it. Read-only is enough for flock, so a user
+// outside the file's group can still take the lock; O_NONBLOCK keeps a FIFO
+// planted under the name from blocking the run.
+int OpenLockFile(const char* path) {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        int fd = open(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0 && errno == ELOOP && unlink(path) == 0) continue;
+        if (fd >= 0 || errno != ENOENT) return fd;
+        fd = open(path, O_RDONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+        if (fd >= 0) ShareLikeDirectory(fd, path);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    return -1;
+}
+
+}  // namespace
+
+PlatRunLock* PlatAcquireRunLock(const char* directory, const char*, unsigned timeoutMs) {
+    return LockOpened(open(*directory ? directory : ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC), timeoutMs);
+}
+
+// flock, not fcntl: GlusterFS's FUSE client shares both across mounts, and
+// flock is the directory lock's own call; the kernel drops it when the
+// holder dies.
+PlatRunLock* PlatAcquireFileLock(const char* path, unsigned timeoutMs) {
+    return LockOpened(OpenLockFile(path), timeoutMs);
 }
 
 void PlatReleaseRunLock(PlatRunLock* lock) {
@@ -314,14 +355,19 @@ PlatFile* PlatOpenRead(const char* path) {
 
 bool PlatStatFile(const char* path, PlatFileInfo* info) {
     struct statx st;
-    if (statx(AT_FDCWD, path, 0, STATX_TYPE | STATX_SIZE | STATX_BTIME | STATX_MTIME, &st) != 0) return false;
+    if (statx(AT_FDCWD, path, 0, STATX_TYPE | STATX_SIZE | STATX_BTIME | STATX_MTIME | STATX_ATIME, &st) != 0)
+        return false;
     if (!S_ISREG(st.stx_mode)) {
         errno = S_ISDIR(st.stx_mode) ? EISDIR : EINVAL;
         return false;
     }
     info->bytes = st.stx_size;
-    info->hasBirth = (st.stx_mask & STATX_BTIME) != 0;
-    info->birthSeconds = info->hasBirth ? static_cast<double>(st.stx_btime.tv_sec) + st.stx_btime.tv_nsec / 1e9 : 0;
+    // Without a birth time (GlusterFS, NFS) the last access stands in: a
+    // file's creation sets it, its writes and renames leave it alone.
+    bool birth = (st.stx_mask & STATX_BTIME) != 0;
+    const struct statx_timestamp& start = birth ? st.stx_btime : st.stx_atime;
+    info->hasBirth = birth || (st.stx_mask & STATX_ATIME) != 0;
+    info->birthSeconds = info->hasBirth ? static_cast<double>(start.tv_sec) + start.tv_nsec / 1e9 : 0;
     info->modifiedSeconds = static_cast<double>(st.stx_mtime.tv_sec) + st.stx_mtime.tv_nsec / 1e9;
     return true;
 }
@@ -420,7 +466,9 @@ bool PlatClose(PlatFile* file) {
     return close(fd) == 0;
 }
 
-bool PlatAppendOnce(const char* path, const void* data, size_t len) {
+namespace {
+
+bool Append(const char* path, const void* data, size_t len, unsigned lockTimeoutMs) {
     int fd = open(path, O_WRONLY | O_APPEND | O_CLOEXEC);
     // Created here like every other file (a feed renamed away comes back
     // writable for the group); a rival creating it first wins.
@@ -432,6 +480,13 @@ bool PlatAppendOnce(const char* path, const void* data, size_t len) {
             fd = open(path, O_WRONLY | O_APPEND | O_CLOEXEC);
     }
     if (fd < 0) return false;
+    // The close lets the lock go only after the client has sent the line.
+    if (lockTimeoutMs > 0 && !WaitForLock(fd, lockTimeoutMs)) {
+        int err = errno;
+        close(fd);
+        errno = err;
+        return false;
+    }
     ssize_t n;
     do n = write(fd, data, len);
     while (n < 0 && errno == EINTR);
@@ -440,6 +495,14 @@ bool PlatAppendOnce(const char* path, const void* data, size_t len) {
     if (n == static_cast<ssize_t>(len)) return true;
     errno = err;
     return false;
+}
+
+}  // namespace
+
+bool PlatAppendOnce(const char* path, const void* data, size_t len) { return Append(path, data, len, 0); }
+
+bool PlatAppendLocked(const char* path, const void* data, size_t len, unsigned timeoutMs) {
+    return Append(path, data, len, timeoutMs);
 }
 
 // ---- for operator commands ----------------------------------------------------------

@@ -115,6 +115,7 @@ void PlatProgramDir(const char* word0, char out[kMaxPath]) {
 
 struct PlatRunLock {
     HANDLE mutex;
+    HANDLE file;  // a locked file instead, which SMB shares lock for every client
 };
 
 PlatRunLock* PlatAcquireRunLock(const char*, const char* name, unsigned timeoutMs) {
@@ -129,7 +130,7 @@ PlatRunLock* PlatAcquireRunLock(const char*, const char* name, unsigned timeoutM
             return nullptr;
         }
     }
-    PlatRunLock* lock = new (std::nothrow) PlatRunLock{mutex};
+    PlatRunLock* lock = new (std::nothrow) PlatRunLock{mutex, INVALID_HANDLE_VALUE};
     if (!lock) {
         ReleaseMutex(mutex);
         CloseHandle(mutex);
@@ -137,10 +138,43 @@ PlatRunLock* PlatAcquireRunLock(const char*, const char* name, unsigned timeoutM
     return lock;
 }
 
+// A byte-range lock on the file's first byte, tried every 20 ms: the wait
+// keeps its deadline without an overlapped handle. Windows frees the range
+// when its holder's process ends.
+PlatRunLock* PlatAcquireFileLock(const char* path, unsigned timeoutMs) {
+    HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_ALWAYS, FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return Failed(nullptr);
+    DWORD start = GetTickCount();
+    for (;;) {
+        OVERLAPPED at = {};
+        if (LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) break;
+        bool busy = GetLastError() == ERROR_LOCK_VIOLATION || GetLastError() == ERROR_IO_PENDING;
+        if (!busy || GetTickCount() - start >= timeoutMs) {
+            if (busy) errno = ETIMEDOUT;
+            else SetErrnoFromLastError();
+            int err = errno;
+            CloseHandle(h);
+            errno = err;
+            return nullptr;
+        }
+        Sleep(20);
+    }
+    PlatRunLock* lock = new (std::nothrow) PlatRunLock{nullptr, h};
+    if (!lock) CloseHandle(h);
+    return lock;
+}
+
 void PlatReleaseRunLock(PlatRunLock* lock) {
     if (!lock) return;
-    ReleaseMutex(lock->mutex);
-    CloseHandle(lock->mutex);
+    if (lock->file != INVALID_HANDLE_VALUE) {
+        OVERLAPPED at = {};
+        UnlockFileEx(lock->file, 0, 1, 0, &at);
+        CloseHandle(lock->file);
+    } else {
+        ReleaseMutex(lock->mutex);
+        CloseHandle(lock->mutex);
+    }
     delete lock;
 }
 
@@ -398,6 +432,12 @@ bool PlatAppendOnce(const char* path, const void* data, size_t len) {
     CloseHandle(h);
     errno = err;
     return ok && wrote == len;
+}
+
+// Every append already holds a byte-range lock, which a share holds for all
+// its clients.
+bool PlatAppendLocked(const char* path, const void* data, size_t len, unsigned) {
+    return PlatAppendOnce(path, data, len);
 }
 
 // ---- for operator commands ----------------------------------------------------------

@@ -13,14 +13,14 @@ bool EndsWith(const char* name, const char* suffix) {
     return len > suffixLen && std::strcmp(name + len - suffixLen, suffix) == 0;
 }
 
-// The log's own name, or its name with the temporary suffix.
+}  // namespace
+
 bool IsUploadLogName(const Settings& settings, const char* name) {
     const char* log = settings.logFile;
     size_t len = std::strlen(log);
-    return std::strncmp(name, log, len) == 0 && (name[len] == '\0' || std::strcmp(name + len, kLogTempSuffix) == 0);
+    if (std::strncmp(name, log, len) != 0) return false;
+    return name[len] == '\0' || std::strcmp(name + len, kLogTempSuffix) == 0 || std::strcmp(name + len, kLockSuffix) == 0;
 }
-
-}  // namespace
 
 bool IsOwnFileName(const Settings& settings, const char* name) {
     // A ".bad" copy is crevik's whoever deletes it: a run that deleted

@@ -25,8 +25,10 @@ struct Release {
     UploadLog log;           // read by ReadReleaseLog
     SfvList sfv;             // read when a rule first needs it
     Feed feed;
-    // The session's own: the run lock and where a command came from.
+    // The session's own: the run lock (and with LOCK=shared the lock file's)
+    // and where a command came from.
     PlatRunLock* lock;
+    PlatRunLock* sharedLock;
     char workingDirBefore[kMaxPath];
 };
 
@@ -134,6 +136,8 @@ void ForgetSfv(Release& release);
 // copies, the upload log and its temporary file, the race report, the
 // diagnostic log and the status entries.
 bool IsOwnFileName(const Settings& settings, const char* name);
+// The upload log's name, or that name with the temporary or lock suffix.
+bool IsUploadLogName(const Settings& settings, const char* name);
 bool IsOwnDirName(const Settings& settings, const char* name);
 
 // ---- sizes and speeds of files on disk ----

@@ -23,7 +23,8 @@ void MakeMutexName(const char* path, char out[kMutexNameMax + 1]) {
     std::strcpy(out, start);
 }
 
-Release::Release(const Settings& settings_) : settings(settings_), log(settings_), sfv(settings_), lock(nullptr) {
+Release::Release(const Settings& settings_)
+    : settings(settings_), log(settings_), sfv(settings_), lock(nullptr), sharedLock(nullptr) {
     dir[0] = logPath[0] = workingDirBefore[0] = '\0';
 }
 
@@ -64,10 +65,22 @@ bool EnterRelease(Release& release, const char* dir) {
     // Where to come back to; a run that cannot tell (its directory is gone) stays.
     if (!PlatCurrentDir(release.workingDirBefore)) release.workingDirBefore[0] = '\0';
     errno = 0;
+    double started = PlatClockMs();
     release.lock = AcquireRunLock(release.dir);
     if (!release.lock) {
         if (errno == 0) errno = ETIMEDOUT;
         return false;
+    }
+    if (release.settings.sharedLock) {  // within what is left of the wait
+        double waited = PlatClockMs() - started;
+        unsigned left = waited >= kRunLockTimeoutMs ? 1 : kRunLockTimeoutMs - static_cast<unsigned>(waited);
+        release.sharedLock = AcquireSharedLock(release.settings, release.logPath, left);
+        if (!release.sharedLock) {
+            int error = errno;
+            LeaveRelease(release);
+            errno = error;
+            return false;
+        }
     }
     // Names are relative to the release directory from here on: a run that
     // cannot enter it must not act on another one.
@@ -83,8 +96,9 @@ bool EnterRelease(Release& release, const char* dir) {
 void LeaveRelease(Release& release) {
     if (!release.lock) return;
     if (release.workingDirBefore[0]) PlatChangeDir(release.workingDirBefore);
+    PlatReleaseRunLock(release.sharedLock);
     PlatReleaseRunLock(release.lock);
-    release.lock = nullptr;
+    release.lock = release.sharedLock = nullptr;
 }
 
 bool ReadReleaseLog(Release& release) { return release.log.ReadLogFile(release.logPath); }

@@ -36,11 +36,11 @@ def statuses(release):  # {user: sorted statuses of his records in the upload lo
     return out
 
 
-def readme_steps(root, bin_dir):  # the README's shell lines of its proftpd section, in order
+def readme_steps(root, bin_dir, server=None, srv=None):  # the README's shell lines of its proftpd section, in order
     text = open(SOURCE + '/README.md').read()
     section = text[text.index('\n## proftpd\n'):text.index('\n## Layout\n')]
     for line in re.findall(r'^    ((?:echo secret \| )?(?:ftpasswd|mkdir|chgrp|touch|sed|cp) .*)$', section, re.M):
-        line = line.replace('/etc/proftpd/', root + '/server/').replace('/srv/', root + '/srv/')
+        line = line.replace('/etc/proftpd/', (server or root + '/server') + '/').replace('/srv/', (srv or root + '/srv') + '/')
         if not INSTALLED:
             line = line.replace('/opt/crevik/', bin_dir + '/')
         done = subprocess.run(line, shell=True, capture_output=True, text=True)
@@ -48,8 +48,8 @@ def readme_steps(root, bin_dir):  # the README's shell lines of its proftpd sect
 
 
 class Server:  # proftpd in the foreground, stopped by its pid
-    def __init__(self, root, bin_dir, jail):
-        self.port, self.dir, self.clients = free_port(), root + '/server', []
+    def __init__(self, root, bin_dir, jail, name='server'):
+        self.port, self.dir, self.clients = free_port(), root + '/' + name, []
         filled(CONF, {'@ADDRESS@': '127.0.0.1', '@PORT@': str(self.port), '@ROOT@': self.dir,
                       '@CREVIK@': bin_dir + '/crevik'}, self.dir + '/proftpd.conf')
         self.proc = subprocess.Popen([PROFTPD, '-n', '-c', self.dir + '/proftpd.conf'] + ['-D', 'JAIL'] * jail,
@@ -153,9 +153,12 @@ def plain_site(server, up):
     expect_tree(up, 'Files.First/', 'Race/', 'Sfv.First/', 'Two.Disc/', 'Zip.Tool/',
                 '[--INCOMPLETE--]-[Two.Disc-CD2]')
 
-    # Throttled, a re-upload's speed counts from its own start (from the first upload's: under 120 KB/s) to its last
-    # write, before the server's last throttle pause: about the throttle's 200 KB/s, or above.
-    slow = os.path.dirname(up) + '/slow/Throttled'
+    throttled(ann, os.path.dirname(up) + '/slow/Throttled')
+
+
+# Throttled, a re-upload's speed counts from its own start (from the first upload's: under 120 KB/s) to its last
+# write, before the server's last throttle pause: about the throttle's 200 KB/s, or above.
+def throttled(ann, slow):
     ann.mkd(slow)
     put(ann, slow, 't.r00', 1024)
     time.sleep(1)
@@ -245,4 +248,5 @@ def main():
     return finish()
 
 
-sys.exit(main())
+if __name__ == '__main__':
+    sys.exit(main())

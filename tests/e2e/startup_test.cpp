@@ -36,23 +36,29 @@ TEST(Startup, PathsTooLongToHoldWholeAreLeftAlone) {
     EXPECT_TREE(site.up("d/" + std::string(100, 'e') + "/"));
 }
 
-// Holds the run lock of a release as a run would, until it dies.
+// Holds the run lock of a release as a run would, or (shared) its lock file
+// as a run on another host would, until it dies.
+PlatRunLock* Hold(const std::string& dir, bool shared) {
+    return shared ? PlatAcquireFileLock((dir + ".upChk.log.lock").c_str(), 0) : AcquireRunLock(dir.c_str());
+}
 #ifdef _WIN32
-// A thread that ends without letting go abandons its mutex, as a killed process does.
+// A thread that ends without letting go abandons its mutex, as a killed
+// process does; a killed process's handles close, and their file locks go.
 struct Holder {
     HANDLE die = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     std::thread thread;
-    explicit Holder(const std::string& dir) {
+    Holder(const std::string& dir, bool shared) {
         HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-        bool held = false;
-        thread = std::thread([&, dir] {
-            held = AcquireRunLock(dir.c_str()) != nullptr;
+        PlatRunLock* held = nullptr;
+        thread = std::thread([&, dir, shared] {
+            PlatRunLock* lock = held = Hold(dir, shared);
             SetEvent(ready);
             WaitForSingleObject(die, INFINITE);
+            if (shared) PlatReleaseRunLock(lock);
         });
         WaitForSingleObject(ready, INFINITE);
         CloseHandle(ready);
-        EXPECT_TRUE(held) << "the holder did not take the lock";
+        EXPECT_NE(held, nullptr) << "the holder did not take the lock";
     }
     ~Holder() {
         Kill();
@@ -66,12 +72,12 @@ struct Holder {
 #else
 struct Holder {
     pid_t pid;
-    explicit Holder(const std::string& dir) {
+    Holder(const std::string& dir, bool shared) {
         int ready[2];
         EXPECT_EQ(pipe(ready), 0);
         pid = fork();
         if (pid == 0) {
-            char held = AcquireRunLock(dir.c_str()) != nullptr;
+            char held = Hold(dir, shared) != nullptr;
             if (write(ready[1], &held, 1) == 1) pause();
             _exit(0);
         }
@@ -88,21 +94,30 @@ struct Holder {
 };
 #endif
 
+// LOCK=shared: the lock file beside the log, held by a run on another host.
 TEST(RunLock, ARunWaitsForTheReleaseHolderEvenOneThatDiesAndOtherReleasesDoNot) {
-    Site site;
-    Release r(site, "Some.Release"), other(site, "Other.Release");
-    Holder holder(r.path());
-    WriteFile(r.path("a.r00"), "x");
-    long waiting = site.Start({"fileuploaded", r.path("a.r00"), "joe", "crew", "350", "700"});
-    other.Upload("b.r00", {"ann", "crew", "1", "1"});
-    EXPECT_NE(other.Log(), "<absent>");  // finished while the first release was held
-    std::this_thread::sleep_for(500ms);
-    EXPECT_EQ(r.Log(), "<absent>") << "ran while another run held the release";
-    auto killed = std::chrono::steady_clock::now();
-    holder.Kill();
-    EXPECT_EQ(Site::Wait(waiting), 0);
-    EXPECT_LT(std::chrono::steady_clock::now() - killed, 5s);
-    EXPECT_EQ(r.Log(), std::to_string(FileKey("a.r00")) + "|joe|crew|700|350|N\n");
+    for (bool shared : {false, true}) {
+        Site site;
+        site.SetConfig(shared ? "[GENERAL]\nLOCK=Shared\n" : "");
+        Release r(site, "Some.Release"), other(site, "Other.Release");
+        Holder holder(r.path(), shared);
+#ifndef _WIN32  // a link planted as the other release's lock file is replaced, never followed
+        std::filesystem::create_symlink(site.up("victim"), other.path(".upChk.log.lock"));
+#endif
+        WriteFile(r.path("a.r00"), "x");
+        long waiting = site.Start({"fileuploaded", r.path("a.r00"), "joe", "crew", "350", "700"});
+        other.Upload("b.r00", {"ann", "crew", "1", "1"});
+        EXPECT_NE(other.Log(), "<absent>");  // finished while the first release was held
+        std::this_thread::sleep_for(500ms);
+        EXPECT_EQ(r.Log(), "<absent>") << "ran while another run held the release; shared " << shared;
+        auto killed = std::chrono::steady_clock::now();
+        holder.Kill();
+        EXPECT_EQ(Site::Wait(waiting), 0);
+        EXPECT_LT(std::chrono::steady_clock::now() - killed, 5s);
+        EXPECT_EQ(r.Log(), std::to_string(FileKey("a.r00")) + "|joe|crew|700|350|N\n");
+        EXPECT_EQ(std::filesystem::is_regular_file(other.path(".upChk.log.lock")), shared);
+        EXPECT_FALSE(std::filesystem::exists(site.up("victim")));
+    }
 }
 
 }  // namespace

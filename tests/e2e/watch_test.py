@@ -265,4 +265,5 @@ def main():
     return finish()
 
 
-sys.exit(main())
+if __name__ == '__main__':
+    sys.exit(main())
