@@ -14,7 +14,7 @@ build=build-fuzz
 seconds=${FUZZ_SECONDS:-60}
 parallel=${FUZZ_JOBS:-2}
 
-packages=(cmake make clang libclang-rt-14-dev)
+packages=(cmake make clang libclang-rt-14-dev zlib1g-dev)
 source scripts/packages.sh
 mapfile -t missing < <(missing_packages "${packages[@]}")
 if [ ${#missing[@]} -gt 0 ]; then

@@ -34,7 +34,7 @@ else
   [ "${CREVIK_WINE:-}" = 64 ] && say="CREVIK_WINE=64"
   say+=": the tests of a 64-bit build under 64-bit Wine"
 fi
-packages+=(googletest cmake make file binutils)
+packages+=(libz-mingw-w64-dev googletest cmake make file binutils)
 
 source scripts/packages.sh
 mapfile -t missing < <(missing_packages "${packages[@]}")

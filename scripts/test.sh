@@ -7,8 +7,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-# cksfv writes .sfv files for the check test; python3 runs the feed checker and example script
-packages=(cmake make g++ libgtest-dev cksfv python3)
+# cksfv writes .sfv files for the check test; python3 runs the feed checker and example script;
+# zlib1g-dev is built in; zip and unzip make and judge the zips of the zip tests
+packages=(cmake make g++ libgtest-dev cksfv python3 zlib1g-dev zip unzip)
 # As root also the servers, clients and file system of the proftpd, watch and
 # GlusterFS tests (they skip without root); no other FTP server, as Debian's FTP servers conflict
 # with each other.

@@ -1,17 +1,20 @@
-// crevik check [--jobs N] <dir or .sfv file>...: verifies the files a .sfv lists against
-// the files beside it. Reads only: no log, no marker, no status entry.
+// crevik check [--jobs N] <dir or .sfv file>...: verifies the files a .sfv
+// lists against the files beside it, or tests the zips of a zip release.
+// Reads only: no log, no marker, no status entry, no file_id.diz.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <vector>
 #include <string>
+#include <vector>
 
 #include "commands/command_support.h"
 #include "commands/commands.h"
 #include "util/ordered_list.h"
 #include "sfv/crc_ahead.h"
 #include "sfv/sfv.h"
+#include "release/release.h"
 #include "util/util.h"
+#include "zip/zip_release.h"
 
 namespace {
 
@@ -27,10 +30,11 @@ bool VerdictOf(const SfvEntry& entry, const char* dir, FileVerdict* verdict, uin
     return true;
 }
 
-// The .sfv and the directory of its files named by one argument; false (with
-// the message printed) when the argument names neither. A file must be a
-// .sfv by its name: anything else read as one gives garbage.
-bool LocateSfv(const char* arg, char dir[kMaxPath], char sfvPath[kMaxPath]) {
+// The .sfv and the directory of its files named by one argument, or "" as
+// the .sfv of a zip release; false (with the message printed) when the
+// argument names neither. A file must be a .sfv by its name: anything else
+// read as one gives garbage.
+bool LocateSfv(const Settings& settings, const char* arg, char dir[kMaxPath], char sfvPath[kMaxPath]) {
     if (!PlatPathExists(arg)) {
         Trouble(arg, errno == ENOENT ? "no such file or directory" : std::strerror(errno));
         return false;
@@ -48,6 +52,10 @@ bool LocateSfv(const char* arg, char dir[kMaxPath], char sfvPath[kMaxPath]) {
     }
     if (!DirPrefix(arg, dir)) return false;
     char name[kMaxPath];
+    if (HoldsZipRelease(settings, dir)) {
+        *sfvPath = '\0';
+        return true;
+    }
     errno = 0;
     if (!FindSfvName(dir, name)) {
         // A directory that cannot be read is no answer about its .sfv.
@@ -86,19 +94,44 @@ ReleaseTally CheckListed(OrderedList* entries, const char* dir, bool* unreadable
     return tally;
 }
 
+// The zips of a zip release, each tested; the count comes from the release's
+// file_id.diz, or else from the first good zip that holds one.
+ReleaseTally CheckZips(const char* dir, bool* unreadable) {
+    ReleaseTally tally = {};
+    std::vector<std::string> zips = ZipNamesIn("");
+    int32_t count = ReleaseVolumeCount("");
+    Progress progress;
+    ProgressBegin(&progress, static_cast<int32_t>(zips.size()));
+    for (const std::string& name : zips) {
+        PlatFileInfo info;
+        ProgressStep(&progress, PlatStatFile(name.c_str(), &info) ? info.bytes : 0);
+        if (CannotRead(dir, name.c_str())) {
+            *unreadable = true;
+            continue;
+        }
+        ZipReport report = ZipTestFile(name.c_str());
+        bool good = report.verdict == ZipVerdict::Good;
+        ReportVerdict(&progress, good ? FileVerdict::Ok : FileVerdict::Bad, name.c_str(), &tally);
+        if (count == 0 && good && report.hasDiz) count = DizVolumeCount(report.diz.data(), report.diz.size());
+    }
+    ProgressEnd(&progress);
+    AddVolumeCount(count, &tally);
+    return tally;
+}
+
 int CheckOne(const Settings& settings, const char* arg, int jobs) {
     char dir[kMaxPath], sfvPath[kMaxPath], full[kMaxPath], before[kMaxPath];
-    if (!LocateSfv(arg, dir, sfvPath)) return kExitTrouble;
+    if (!LocateSfv(settings, arg, dir, sfvPath)) return kExitTrouble;
     OrderedList entries(sizeof(SfvEntry), CompareSfvKeys);
-    if (!ReadSfvEntries(sfvPath, &entries, true)) return Trouble(sfvPath, std::strerror(errno));
-    if (entries.Count() == 0) return Trouble(sfvPath, "the .sfv lists no file");
+    if (*sfvPath && !ReadSfvEntries(sfvPath, &entries, true)) return Trouble(sfvPath, std::strerror(errno));
+    if (*sfvPath && entries.Count() == 0) return Trouble(sfvPath, "the .sfv lists no file");
     if (!PlatFullDirPath(*dir ? dir : ".", full) || !PlatCurrentDir(before) || !PlatChangeDir(full))
         return Trouble(arg, std::strerror(errno));
 
     char prefix[kMaxPath], label[kMaxPath];
     if (!DirPrefix(full, prefix)) return kExitTrouble;
     bool unreadable = false;
-    ReleaseTally tally = CheckListed(&entries, prefix, &unreadable, jobs);
+    ReleaseTally tally = *sfvPath ? CheckListed(&entries, prefix, &unreadable, jobs) : CheckZips(prefix, &unreadable);
     PlatChangeDir(before);
     ReleaseLabel(settings, prefix, label);
     ReportSummary(label, tally);

@@ -59,6 +59,12 @@ void ReportSummary(const char* label, const ReleaseTally& tally) {
     std::fflush(stdout);
 }
 
+void AddVolumeCount(int32_t count, ReleaseTally* tally) {
+    if (count <= tally->files) return;
+    tally->missing += count - tally->files;
+    tally->files = count;
+}
+
 int TallyStatus(const ReleaseTally& tally) { return tally.ok == tally.files ? kExitOk : kExitFound; }
 
 void ReleaseLabel(const Settings& settings, const char* dir, char out[kMaxPath]) {

@@ -48,6 +48,9 @@ void ProgressEnd(Progress* progress);
 void ReportVerdict(Progress* progress, FileVerdict verdict, const char* name, ReleaseTally* tally);
 // "Some.Release: 3 files, 1 ok, 1 bad, 1 missing"
 void ReportSummary(const char* label, const ReleaseTally& tally);
+// A zip release's volume count: the volumes not there count as missing,
+// without a line, as their names are unknown.
+void AddVolumeCount(int32_t count, ReleaseTally* tally);
 // kExitOk when every file was OK, else kExitFound.
 int TallyStatus(const ReleaseTally& tally);
 

@@ -26,7 +26,7 @@ namespace {
 // measures it (0 where the times tell nothing, as after a copy that kept
 // them). A 0 would make the release's average speed 0.
 FileVerdict VerifyPresent(Release& release, const SfvEntry& entry, const PlatFileInfo& info, CrcAhead* ahead) {
-    bool good = ListedFileIsGood(entry, ahead);
+    bool good = TestListedFile(release, entry, ahead);
     UploadRecord record = {};
     if (const UploadRecord* existing = release.log.FindRecord(entry.name)) {
         record = *existing;
@@ -97,7 +97,8 @@ int RescanEntered(Release& release, int jobs) {
     std::vector<std::string> names;
     for (const ListNode* n = listed->Head(); n != listed->End(); n = n->next)
         names.push_back(static_cast<const SfvEntry*>(n->element)->name);
-    CrcAhead ahead(SafeToReadAhead(names), jobs);
+    // A zip release's zips are tested whole, not read for a CRC.
+    CrcAhead ahead(release.sfv.zipRelease ? std::vector<std::string>() : SafeToReadAhead(names), jobs);
     Progress progress;
     ProgressBegin(&progress, listed->Count());
     // Index by index: a verdict may search the .sfv list and move its cursor.
@@ -119,6 +120,7 @@ int RescanEntered(Release& release, int jobs) {
         ProgressStep(&progress, present ? info.bytes : 0);
     }
     ProgressEnd(&progress);
+    if (release.sfv.zipRelease) AddVolumeCount(release.sfv.zipCount, &tally);
     std::sort(keys.begin(), keys.end());
     release.log.KeepRecordsOf(keys.data(), keys.size());
     if (release.log.modified && !release.log.WriteLogFile())
@@ -142,11 +144,12 @@ int RescanRelease(const Settings& settings, const char* dir, int jobs) {
 }
 
 // Every real directory below `dir` (a prefix ending in the separator) that
-// holds a .sfv, in name order; links are not followed, so no loop and no
-// release outside the tree. False when a directory could not be read.
-bool FindReleases(const char* dir, std::vector<std::string>* releases) {
+// holds a .sfv or is a zip release, in name order; links are not followed, so
+// no loop and no release outside the tree. False when a directory could not
+// be read.
+bool FindReleases(const Settings& settings, const char* dir, std::vector<std::string>* releases) {
     char sfv[kMaxPath];
-    if (FindSfvName(dir, sfv)) releases->push_back(dir);
+    if (FindSfvName(dir, sfv) || HoldsZipRelease(settings, dir)) releases->push_back(dir);
     char pattern[kMaxPath + 2];
     std::snprintf(pattern, sizeof pattern, "%s*", dir);
     PlatFindEntry entry;
@@ -164,7 +167,7 @@ bool FindReleases(const char* dir, std::vector<std::string>* releases) {
     for (const std::string& sub : subs) {
         std::string bare = sub.substr(0, sub.size() - 1);
         if (PlatEntryKindOf(bare.c_str()) == PlatEntryKind::Dir)
-            readable = FindReleases(sub.c_str(), releases) && readable;
+            readable = FindReleases(settings, sub.c_str(), releases) && readable;
     }
     return readable;
 }
@@ -174,7 +177,7 @@ int RescanTree(const Settings& settings, const char* arg, int jobs) {
     if (!PlatFullDirPath(arg, full)) return NoDirectory(arg);
     if (!DirPrefix(full, prefix)) return kExitTrouble;
     std::vector<std::string> releases;
-    int status = FindReleases(prefix, &releases) ? kExitOk : kExitTrouble;
+    int status = FindReleases(settings, prefix, &releases) ? kExitOk : kExitTrouble;
     // Nothing to do is no trouble: an area before its first release.
     if (releases.empty() && status == kExitOk)
         std::printf("%s: no .sfv below, nothing to rescan\n", ShownName(arg).c_str());

@@ -41,6 +41,7 @@ bool LoadSettings(const char* path, Settings* settings) {
     settings->bad = ini.GetInt("GENERAL", "BAD", 1);
     settings->upDir = ini.GetInt("GENERAL", "UP_DIR", 1);
     settings->incompleteParent = ini.GetInt("GENERAL", "INCOMPLETE_PARENT", 1);
+    settings->zip = ini.GetInt("GENERAL", "ZIP", 1);
     settings->progressLength = ini.GetInt("GENERAL", "PROGRESS_LENGTH", kDefaultProgressLength);
     settings->progressFill = ini.GetString("GENERAL", "PROGRESS_FILL", "#")[0];
     settings->progressBlank = ini.GetString("GENERAL", "PROGRESS_BLNK", "-")[0];

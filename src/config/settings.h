@@ -34,6 +34,7 @@ struct Settings {
     int32_t bad;               // BAD: 1 sets a failed file aside as ".bad", 2 deletes it
     int32_t upDir;             // UP_DIR: 0 keeps no upload status directories
     int32_t incompleteParent;  // INCOMPLETE_PARENT: 0 none, 1 file, 3 link, else directory
+    int32_t zip;               // ZIP: 0 leaves a directory of zips without a .sfv unchecked
     int32_t progressLength;    // PROGRESS_LENGTH
     char progressFill;         // PROGRESS_FILL's first character
     char progressBlank;        // PROGRESS_BLNK's first character

@@ -5,6 +5,7 @@
 #include "events/event_words.h"
 #include "events/events.h"
 #include "util/util.h"
+#include "zip/zip_release.h"
 
 namespace {
 
@@ -46,7 +47,7 @@ void OnUpload(Release& release, const EventWords& event) {
     bool wasComplete = CurrentlyComplete(release);
     const SfvEntry* listed = IsSfvName(name) ? nullptr : FindListed(release, name);
     if (listed) {
-        RecordVerdict(release, name, user.text, group.text, size, speed, ListedFileIsGood(*listed));
+        RecordVerdict(release, name, user.text, group.text, size, speed, TestListedFile(release, *listed));
     } else {
         release.log.AddWithCheck(user.text, group.text, size, speed, name, 'N');
         if (IsSfvName(name)) {
@@ -65,7 +66,8 @@ void OnUpload(Release& release, const EventWords& event) {
 void OnDelete(Release& release, const EventWords& event) {
     const char* name = event.fileName;
     bool wasComplete = CurrentlyComplete(release);
-    bool listed = !IsSfvName(name) && FindListed(release, name);
+    // A zip that is gone is no longer among a zip release's files, yet it counted.
+    bool listed = !IsSfvName(name) && (FindListed(release, name) || (IsZipName(name) && release.sfv.zipRelease));
     ForgetFile(release, name);
     if (listed) SettleRelease(release, wasComplete);
 }

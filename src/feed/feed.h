@@ -56,6 +56,7 @@ void FeedVerdict(Feed& feed, const FeedStanding& before, const FeedStanding& aft
 // A file's record went: leader, incomplete.
 void FeedRecordGone(Feed& feed, const FeedStanding& before, const FeedStanding& after, const char* file);
 void FeedSfvArrived(Feed& feed, int32_t files, int32_t good, int32_t percent);
+void FeedDizArrived(Feed& feed, int32_t files, int32_t good, int32_t percent);  // a zip release's count
 void FeedCompleted(Feed& feed, const RaceStats& race, const SfvList& sfv);  // the race's figures
 void FeedSfvDeleted(Feed& feed);
 

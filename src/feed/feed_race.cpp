@@ -102,13 +102,25 @@ void FeedRecordGone(Feed& feed, const FeedStanding& before, const FeedStanding& 
     SendAfterChange(feed, before, after, file);
 }
 
-void FeedSfvArrived(Feed& feed, int32_t files, int32_t good, int32_t percent) {
-    JsonLine* line = FeedStartLine(feed, "sfv");
+namespace {
+
+void SendCountLine(Feed& feed, const char* event, int32_t files, int32_t good, int32_t percent) {
+    JsonLine* line = FeedStartLine(feed, event);
     if (!line) return;
     JsonNumber(line, "files", files);
     JsonNumber(line, "good", good);
     JsonNumber(line, "percent", percent);
     FeedSendLine(feed, line);
+}
+
+}  // namespace
+
+void FeedSfvArrived(Feed& feed, int32_t files, int32_t good, int32_t percent) {
+    SendCountLine(feed, "sfv", files, good, percent);
+}
+
+void FeedDizArrived(Feed& feed, int32_t files, int32_t good, int32_t percent) {
+    SendCountLine(feed, "diz", files, good, percent);
 }
 
 void FeedCompleted(Feed& feed, const RaceStats& race, const SfvList& sfv) {

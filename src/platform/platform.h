@@ -120,6 +120,8 @@ struct PlatFileInfo {
 bool PlatStatFile(const char* path, PlatFileInfo* info);
 // Bytes read, 0 at the end, -1 on failure.
 long PlatRead(PlatFile* file, void* buf, size_t len);
+// The next read starts at byte `offset` of a file opened for reading.
+bool PlatSeek(PlatFile* file, uint64_t offset);
 bool PlatWrite(PlatFile* file, const void* buf, size_t len);  // all or failure
 // Hands an open file of at least `minBytes`, from its start to its size when
 // this began, to `scan` window by window as mapped memory, with no copy into

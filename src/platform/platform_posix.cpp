@@ -380,6 +380,14 @@ long PlatRead(PlatFile* file, void* buf, size_t len) {
     }
 }
 
+bool PlatSeek(PlatFile* file, uint64_t offset) {
+    if (offset > static_cast<uint64_t>(INT64_MAX)) {
+        errno = EINVAL;
+        return false;
+    }
+    return lseek(ToFd(file), static_cast<off_t>(offset), SEEK_SET) >= 0;
+}
+
 namespace {
 
 constexpr size_t kMapWindow = size_t(16) << 20;  // mapped at a time: the resident pages of one scan stay few

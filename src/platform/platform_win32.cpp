@@ -367,6 +367,12 @@ long PlatRead(PlatFile* file, void* buf, size_t len) {
     return static_cast<long>(got);
 }
 
+bool PlatSeek(PlatFile* file, uint64_t offset) {
+    LARGE_INTEGER to;
+    to.QuadPart = offset > static_cast<uint64_t>(INT64_MAX) ? INT64_MAX : static_cast<LONGLONG>(offset);
+    return SetFilePointerEx(ToHandle(file), to, nullptr, FILE_BEGIN) ? true : Failed(false);
+}
+
 bool PlatScanMapped(PlatFile*, uint64_t, PlatScanFn, void*) { return false; }
 
 bool PlatWrite(PlatFile* file, const void* buf, size_t len) {

@@ -24,7 +24,7 @@ struct RaceTally {
 int CompareTallySize(const void* a, const void* b);
 
 struct RaceStats {
-    int32_t files = 0;      // listed in the .sfv
+    int32_t files = 0;      // listed in the .sfv, or a zip release's volume count
     int32_t totalSize = 0;  // KB of the counted uploads
     int32_t avgSpeed = 0;   // KB/s over them
     std::vector<RaceTally> racers;  // ranked: most KB first, ties in the order first seen

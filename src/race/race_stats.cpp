@@ -84,7 +84,7 @@ const RaceTally* TallyAt(const std::vector<RaceTally>& tallies, int32_t n) {
 
 RaceStats ComputeRace(const UploadLog& log, const SfvList& sfv) {
     RaceStats race;
-    race.files = sfv.entries ? sfv.entries->Count() : 0;
+    race.files = sfv.ListedCount();
     if (!log.records) return race;
 
     std::vector<int64_t> userSizes;

@@ -1,12 +1,44 @@
 // "A file is good", the release's counts and its percentage: the rules the
 // rest of the release's files build on.
 #include <algorithm>
+#include <cstring>
+#include <new>
+#include <string>
+#include <vector>
 
+#include "config/diag_log.h"
 #include "release/release_internal.h"
+#include "util/util.h"
+#include "zip/zip_release.h"
 
 namespace {
 
 bool KeyLess(const UploadRecord* a, const UploadRecord* b) { return a->key < b->key; }
+
+bool AnyListedGood(Release& release) {
+    bool any = false;
+    ForEachListed(release, RecordIndex(release.log),
+                  [&](const SfvEntry& entry, const UploadRecord* record) { any = any || IsGoodFile(entry, record); });
+    return any;
+}
+
+// A zip of a zip release passes its test. The first good one that brings a
+// file_id.diz gives the release its count; a release whose first good zip
+// leaves it without one is never complete, which the diagnostic log says once.
+bool ZipIsGood(Release& release, const char* name) {
+    bool wroteDiz = false;
+    if (TestReleaseZip(release.dir, name, &wroteDiz).verdict != ZipVerdict::Good) return false;
+    if (wroteDiz) {
+        release.sfv.zipCount = ReleaseVolumeCount(release.dir);
+        FeedStanding counted = TakeStanding(release);
+        if (release.sfv.zipCount > 0 && counted.on)
+            FeedDizArrived(release.feed, counted.files, counted.good, counted.percent);
+    }
+    if (release.sfv.zipCount == 0 && !AnyListedGood(release))
+        WriteDiagLog(release.settings,
+                     "%s: no volume count in a file_id.diz: the zip release is recorded but never complete", release.dir);
+    return true;
+}
 
 }  // namespace
 
@@ -28,21 +60,51 @@ bool IsGoodFile(const SfvEntry& entry, const UploadRecord* record) {
     return (record && record->status == 'S') || entry.good;
 }
 
+bool HoldsZipRelease(const Settings& settings, const char* dir) {
+    char sfv[kMaxPath];
+    return settings.zip != 0 && !FindSfvName(dir, sfv) && !ZipNamesIn(dir).empty();
+}
+
+void LoadListed(Release& release) {
+    if (release.sfv.entries) return;
+    if (!HoldsZipRelease(release.settings, release.dir)) return release.sfv.LoadSfvFile(release.dir);
+    release.sfv.entries = new (std::nothrow) OrderedList(sizeof(SfvEntry), CompareSfvKeys);
+    if (!release.sfv.entries) return;
+    std::vector<std::string> zips = ZipNamesIn(release.dir);
+    for (std::string& bad : ZipNamesIn(release.dir, kBadSuffix)) {
+        bad.resize(bad.size() - std::strlen(kBadSuffix));
+        if (std::find(zips.begin(), zips.end(), bad) == zips.end()) zips.push_back(bad);
+    }
+    for (const std::string& zip : zips) {
+        SfvEntry entry = {};
+        entry.key = FileKey(zip.c_str());
+        CopyText(entry.name, zip.c_str());
+        release.sfv.entries->Append(&entry);
+    }
+    release.sfv.zipRelease = true;
+    release.sfv.zipCount = ReleaseVolumeCount(release.dir);
+}
+
+bool TestListedFile(Release& release, const SfvEntry& entry, CrcAhead* ahead) {
+    return release.sfv.zipRelease ? ZipIsGood(release, entry.name) : ListedFileIsGood(entry, ahead);
+}
+
 bool ReleaseHasSfv(Release& release) {
     // Entries already read came from one; a run asks often, a search lists the directory.
     if (release.sfv.entries && release.sfv.entries->Count() > 0) return true;
     char name[kMaxPath];
-    return FindSfvName(release.dir, name);
+    return FindSfvName(release.dir, name) || HoldsZipRelease(release.settings, release.dir);
 }
 
 ReleaseCounts CountRelease(Release& release) {
     ReleaseCounts counts = {0, 0};
     if (!ReleaseHasSfv(release)) return counts;
-    release.sfv.LoadSfvFile(release.dir);
+    LoadListed(release);
     ForEachListed(release, RecordIndex(release.log), [&](const SfvEntry& entry, const UploadRecord* record) {
-        ++counts.files;
         if (IsGoodFile(entry, record)) ++counts.good;
     });
+    counts.files = release.sfv.ListedCount();
+    counts.good = std::min(counts.good, counts.files);  // a zip release's volumes beyond its count
     return counts;
 }
 
@@ -50,7 +112,7 @@ bool IsComplete(const ReleaseCounts& counts) { return counts.files > 0 && counts
 
 const SfvEntry* FindListed(Release& release, const char* name) {
     if (!ReleaseHasSfv(release)) return nullptr;
-    release.sfv.LoadSfvFile(release.dir);
+    LoadListed(release);
     return release.sfv.Find(name);
 }
 

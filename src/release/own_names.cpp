@@ -4,6 +4,7 @@
 #include "config/diag_log.h"
 #include "release/release.h"
 #include "status/status.h"
+#include "zip/zip.h"
 
 namespace {
 
@@ -27,6 +28,7 @@ bool IsOwnFileName(const Settings& settings, const char* name) {
     if (EndsWith(name, kMarkerSuffix) || EndsWith(name, kBadSuffix) || IsUploadLogName(settings, name)) return true;
     const char* report = settings.message;
     if ((*report && std::strcmp(name, report) == 0) || std::strcmp(name, kDiagLogName) == 0) return true;
+    if (std::strcmp(name, kDizName) == 0) return true;  // a zip release's, given by its first zip
     return IsStatusEntryName(settings, name);
 }
 

@@ -33,8 +33,8 @@ struct Release {
 };
 
 struct ReleaseCounts {
-    int32_t files;  // listed in the .sfv
-    int32_t good;   // listed and good
+    int32_t files;  // listed in the .sfv, or a zip release's volume count
+    int32_t good;   // listed and good (never more than files)
 };
 
 // ---- the session (session.cpp; its lock in release/session.h) ----
@@ -55,7 +55,12 @@ bool ReadReleaseLog(Release& release);
 void CommitLog(Release& release);
 
 // ---- what the release holds ----
-bool ReleaseHasSfv(Release& release);  // a .sfv is there (looked up quietly: no diagnostic line)
+// A .sfv is there, or the release is a zip release (looked up quietly: no diagnostic line).
+bool ReleaseHasSfv(Release& release);
+// A zip release: a directory without a .sfv whose uploads are .zip files
+// (ZIP on). It lists its zips; the file_id.diz of its first good zip that
+// holds one gives its count (zip/zip_release.h).
+bool HoldsZipRelease(const Settings& settings, const char* dir);
 ReleaseCounts CountRelease(Release& release);
 bool IsComplete(const ReleaseCounts& counts);  // files > 0 and every one good
 const SfvEntry* FindListed(Release& release, const char* name);  // the .sfv's entry for a file name, or null
@@ -68,6 +73,10 @@ FeedStanding TakeStanding(Release& release);
 // A listed file is good when its record says so ('S'), or when this run
 // found it good (the server's ACL or this run's CRC pass).
 bool IsGoodFile(const SfvEntry& entry, const UploadRecord* record);
+// The check of a listed file on disk: its CRC against the .sfv's, or a zip
+// release's zip tested whole (which may give the release its file_id.diz).
+// `ahead` as ListedFileIsGood takes it.
+bool TestListedFile(Release& release, const SfvEntry& entry, CrcAhead* ahead = nullptr);
 // The file's record becomes 'S' (its marker and ".bad" copy go) or 'F' (with
 // the BAD treatment), replacing whatever verdict it had.
 void RecordVerdict(Release& release, const char* name, const char* user, const char* group, int32_t sizeKb,

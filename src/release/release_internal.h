@@ -18,6 +18,10 @@ private:
     std::vector<const UploadRecord*> byKey_;
 };
 
+// The release's list, read once: its .sfv's entries, or a zip release's zips
+// and those set aside as "NAME.bad", with its volume count.
+void LoadListed(Release& release);
+
 // Calls `visit(entry, record)` for every listed file, with its record or null.
 template <typename Visit> void ForEachListed(Release& release, const RecordIndex& index, Visit visit) {
     if (!release.sfv.entries) return;

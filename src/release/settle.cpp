@@ -22,7 +22,7 @@ void FormatCount(int32_t value, char (&out)[16]) { std::snprintf(out, sizeof out
 
 RaceStats MeasureRace(Release& release) {
     if (!release.log.IsRead()) WriteDiagLog(release.settings, "OrvexLog::CalcRaceInfo() Log is not readed");
-    if (!release.sfv.entries) release.sfv.LoadSfvFile(release.dir);
+    LoadListed(release);
     return ComputeRace(release.log, release.sfv);
 }
 

@@ -23,7 +23,7 @@ FeedStanding TakeStanding(Release& release) {
     if (!FeedIsOn(release.feed)) return standing;
     standing.on = true;
     if (!release.sfv.entries && !ReleaseHasSfv(release)) return standing;
-    release.sfv.LoadSfvFile(release.dir);
+    LoadListed(release);
     if (!release.sfv.entries || !release.log.IsRead()) return standing;
 
     // Good files per user, in the .sfv's order of their first.
@@ -70,6 +70,8 @@ FeedStanding TakeStanding(Release& release) {
         }
     }
 
+    standing.files = release.sfv.ListedCount();
+    standing.good = std::min(standing.good, standing.files);  // a zip release's volumes beyond its count
     standing.percent = Percent(standing.good, standing.files);
     standing.complete = IsComplete(ReleaseCounts{standing.files, standing.good});
     if (leader >= 0) {

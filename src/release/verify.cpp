@@ -47,7 +47,7 @@ std::vector<std::string> ListedToVerify(Release& release, bool waitingOnly) {
 // gets its CRC verdict; returns how many were good. A file never uploaded is
 // never opened.
 int32_t VerifyListed(Release& release, bool waitingOnly) {
-    if (!release.sfv.entries) release.sfv.LoadSfvFile(release.dir);
+    LoadListed(release);
     if (!release.sfv.entries) return 0;
     int32_t good = 0;
     UpDirBatch upDirs(release);
@@ -58,7 +58,7 @@ int32_t VerifyListed(Release& release, bool waitingOnly) {
         const UploadRecord* record = release.log.FindRecord(entry->name);
         if (!record || (waitingOnly && record->status != 'N')) continue;
         UploadRecord uploader = *record;  // the verdict replaces it, BAD 2 takes it away
-        bool isGood = ListedFileIsGood(*entry, &ahead);
+        bool isGood = TestListedFile(release, *entry, &ahead);
         if (isGood) ++good;
         else upDirs.BeforeFiguresChange(uploader.user, uploader.group);  // BAD 2 takes the record
         LandVerdict(release, entry->name, uploader.user, uploader.group, uploader.size, uploader.speed, isGood,

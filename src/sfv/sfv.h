@@ -52,7 +52,8 @@ class CrcAhead;
 
 // A file the .sfv lists matches it: present in the release directory (the
 // working directory) as a regular file, with the CRC the .sfv gives. A pass
-// over many files hands in the CRCs its threads read ahead.
+// over many files hands in the CRCs its threads read ahead. (A zip release's
+// zips are tested by TestListedFile, release/release.h.)
 bool ListedFileIsGood(const SfvEntry& entry, CrcAhead* ahead = nullptr);
 
 // The lists of one release, each read at most once per run.
@@ -64,6 +65,8 @@ struct SfvList {
 
     // The .sfv of `dir`; without one the list is empty and the diagnostic log says so.
     void LoadSfvFile(const char* dir);
+    // Files the release should hold: the .sfv's entries, or a zip release's volume count.
+    int32_t ListedCount() const;
     // The ACL of `dir`; false when one is there but cannot be read.
     bool LoadAclFile(const char* dir);
     // Counts the listed files (count), those the ACL flags good (good, which
@@ -78,6 +81,9 @@ struct SfvList {
     int32_t count;         // -1 until scanned
     int32_t good;
     int32_t uploaded;
+    // A zip release (release/release.h) lists its zips in `entries` instead.
+    bool zipRelease;
+    int32_t zipCount;  // the volume count of its file_id.diz; 0 without one
 };
 
 #endif

@@ -115,7 +115,8 @@ bool ReadSfvEntries(const char* path, OrderedList* entries, bool strict) {
 }
 
 SfvList::SfvList(const Settings& settings_)
-    : settings(settings_), entries(nullptr), acl(nullptr), count(-1), good(0), uploaded(0) {}
+    : settings(settings_), entries(nullptr), acl(nullptr), count(-1), good(0), uploaded(0), zipRelease(false),
+      zipCount(0) {}
 
 SfvList::~SfvList() {
     delete entries;
@@ -135,6 +136,11 @@ void SfvList::LoadSfvFile(const char* dir) {
     }
     // By its bare name, in the release directory that is the working directory.
     ReadSfvEntries(name, entries, false);
+}
+
+int32_t SfvList::ListedCount() const {
+    if (zipRelease) return zipCount;
+    return entries ? entries->Count() : 0;
 }
 
 bool SfvList::LoadAclFile(const char* directory) {

@@ -3,7 +3,7 @@
 # in) on a site set up by the README's steps: mod_exec runs the program on every upload and delete of a real FTP client.
 # Usage: proftpd_test.py CREVIK CONF [--installed]: the package's program where it is, else the built one put where
 # the package puts it. Exits 77 (skipped) without root or proftpd.
-import ftplib, io, os, re, shutil, stat, struct, subprocess, sys, tempfile, threading, time
+import ftplib, io, os, re, shutil, stat, struct, subprocess, sys, tempfile, threading, time, zipfile
 from real_parts import check, content, expect_tree, failures, filled, finish, free_port, sfv_text, tree
 
 CREVIK, CONF = sys.argv[1:3]
@@ -13,6 +13,16 @@ PROFTPD, FTPASSWD = shutil.which('proftpd') or '/usr/sbin/proftpd', '/usr/sbin/f
 SITE = 3000  # the group all FTP users share, owner of the upload areas, as the README makes it
 def put(ftp, path, name, size, damaged=False):
     ftp.storbinary('STOR %s/%s' % (path, name), io.BytesIO(content(name, size, damaged)))
+
+
+def put_zip(ftp, path, i, damaged=False):  # volume i of 3, by Python's zipfile; damaged in its stored file_id.diz
+    out = io.BytesIO()
+    with zipfile.ZipFile(out, 'w') as z:
+        z.writestr('file_id.diz', 'Zip Tool [%02d/03]\r\n' % i)
+        z.writestr('tool.r%02d' % i, content('tool.r%02d' % i), zipfile.ZIP_DEFLATED)
+    data = bytearray(out.getvalue())
+    data[45] ^= damaged
+    ftp.storbinary('STOR %s/tool%d.zip' % (path, i), io.BytesIO(bytes(data)))
 
 
 def put_sfv(ftp, path, name, files):  # files: {name: size}
@@ -102,6 +112,19 @@ def plain_site(server, up):
     expect_tree(rel, '.upChk.log', '[100% COMPLETE]-[#3@9KB files at *]/', '[UP #4@10KB by joe@crew at *]/',
                 'b.r00', 'b.r01', 'b.r02', 'b.sfv', 'race.txt')
 
+    # A zip release: each volume tested as it arrives, counted by the file_id.diz of the first good one.
+    rel = up + '/Zip.Tool'
+    joe.mkd('Zip.Tool')
+    for i in (2, 1, 3):
+        put_zip(joe, 'Zip.Tool', i, damaged=i == 1)
+    expect_tree(rel, '.upChk.log', '[66% DONE]-[2 of 3 files checked]/', '[UP #3@3KB by joe@crew at *]/', 'file_id.diz',
+                'tool1.zip.bad', 'tool2.zip', 'tool3.zip')
+    put_zip(ann, 'Zip.Tool', 1)
+    expect_tree(rel, '.upChk.log', '[100% COMPLETE]-[#3@3KB files at *]/', '[UP #1@1KB by ann@flow at *]/',
+                '[UP #2@2KB by joe@crew at *]/', 'file_id.diz', 'race.txt', 'tool1.zip', 'tool2.zip', 'tool3.zip')
+    check(open(rel + '/file_id.diz', newline='').read() == 'Zip Tool [02/03]\r\n',
+          'file_id.diz is not the first good volume\'s')
+
     # Two users race on one release, each on his own connection.
     rel, files = up + '/Race', {'r.r%02d' % i: 2000 + i for i in range(30)}
     ann.mkd('Race')
@@ -127,7 +150,8 @@ def plain_site(server, up):
         put(joe, 'Two.Disc/' + cd, name, 1000)
     expect_tree(up + '/Two.Disc/CD2', '.upChk.log', '[50% DONE]-[1 of 2 files checked]/',
                 '[UP #1@1KB by ann@flow at *]/', '[UP #1@1KB by joe@crew at *]/', 'cd.sfv', 'x.r00', 'x.r01-missing')
-    expect_tree(up, 'Files.First/', 'Race/', 'Sfv.First/', 'Two.Disc/', '[--INCOMPLETE--]-[Two.Disc-CD2]')
+    expect_tree(up, 'Files.First/', 'Race/', 'Sfv.First/', 'Two.Disc/', 'Zip.Tool/',
+                '[--INCOMPLETE--]-[Two.Disc-CD2]')
 
     throttled(ann, os.path.dirname(up) + '/slow/Throttled')
 
