@@ -127,11 +127,11 @@ struct BlockWriter {
         char line[160];
         int len = FormatRecordLine(r, line);
         if (len < 0) return;
-        if (used + static_cast<size_t>(len) > sizeof buffer) Flush();
+        if (used + static_cast<size_t>(len) > sizeof buffer) WriteOut();
         std::memcpy(buffer + used, line, static_cast<size_t>(len));
         used += static_cast<size_t>(len);
     }
-    void Flush() {
+    void WriteOut() {
         if (ok && used > 0 && !PlatWrite(file, buffer, used)) ok = false;
         used = 0;
     }
@@ -194,7 +194,7 @@ bool UploadLog::WriteLogFile() {
     if (writer.ok) {
         for (const void* e = records->First(); e; e = records->Next())
             writer.Line(*static_cast<const UploadRecord*>(e));
-        writer.Flush();
+        writer.WriteOut();
     }
     int error = writer.ok ? 0 : errno;
     if (writer.file && !PlatClose(writer.file) && !error) error = errno;
