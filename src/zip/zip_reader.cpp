@@ -3,13 +3,12 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstring>
-#include <thread>
 #include <vector>
 
 #include "platform/platform.h"
 #include "sfv/crc32.h"
+#include "util/util.h"
 #include "zip/zip.h"
 
 namespace {
@@ -38,8 +37,6 @@ constexpr uint16_t kMethodAes = 99;
 constexpr size_t kInBlock = 256 * 1024;
 // 1 MiB output blocks keep zlib in its fast loop and the CRC kernel on long runs.
 constexpr size_t kOutBlock = 1024 * 1024;
-// Compressed bytes from which a second thread tests members beside the first.
-constexpr uint64_t kTwoThreadsFrom = 4 * 1024 * 1024;
 
 uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 uint32_t Get32(const uint8_t* p) { return Get16(p) | static_cast<uint32_t>(Get16(p + 2)) << 16; }
@@ -77,7 +74,6 @@ struct Member {
 };
 
 struct Archive {
-    const char* path = nullptr;
     PlatFile* file = nullptr;
     uint64_t size = 0;
     uint64_t dirOffset = 0;  // members end where the central directory starts
@@ -211,13 +207,7 @@ ZipVerdict JudgeEntries(const Archive& zip, std::string* badMember) {
 }
 
 bool IsDiz(const std::string& name) {
-    if (name.size() != std::strlen(kDizName)) return false;
-    for (size_t i = 0; i < name.size(); ++i) {
-        char c = name[i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c != kDizName[i]) return false;
-    }
-    return true;
+    return name.size() == std::strlen(kDizName) && EqualNoCase(name.c_str(), kDizName);
 }
 
 // One member's data: inflated and checked against its size and CRC.
@@ -344,43 +334,23 @@ ZipVerdict PlaceMembers(const Archive& zip, std::vector<Placed>* placed, std::st
     return ZipVerdict::Good;
 }
 
-// Every member's data, on two threads when there is enough of it, each with
-// its own handle, taking the next member in turn. The verdict is the one of
-// the first bad member in file order, whichever thread came upon it.
+// Every member's data, in the order of the bytes: the first bad one is the verdict.
 ZipVerdict TestData(const Archive& zip, const std::vector<Placed>& placed, ZipReport* report) {
-    size_t dizAt = placed.size();
-    uint64_t packed = 0;
-    for (size_t i = 0; i < placed.size(); ++i) {
-        const Member& m = *placed[i].member;
-        packed += m.packed;
-        if (dizAt == placed.size() && IsDiz(m.name) && m.size <= kDizMax) dizAt = i;
-    }
-    std::vector<ZipVerdict> verdicts(placed.size(), ZipVerdict::Good);
-    std::atomic<size_t> next{0}, firstBad{placed.size()};
+    MemberTester tester;
     std::string diz;
-    auto work = [&](PlatFile* file) {
-        MemberTester tester;
-        for (size_t i; (i = next.fetch_add(1)) < placed.size() && i < firstBad.load();) {
-            const Member& m = *placed[i].member;
-            ZipVerdict verdict = PlatSeek(file, placed[i].dataStart) ? tester.Test(file, m, i == dizAt ? &diz : nullptr)
-                                                                      : ZipVerdict::Unreadable;
-            if (verdict == ZipVerdict::Good) continue;
-            verdicts[i] = verdict;
-            for (size_t seen = firstBad.load(); i < seen && !firstBad.compare_exchange_weak(seen, i);) {
-            }
+    bool dizTaken = false;
+    for (const Placed& p : placed) {
+        const Member& m = *p.member;
+        bool isDiz = !dizTaken && IsDiz(m.name) && m.size <= kDizMax;
+        ZipVerdict verdict = PlatSeek(zip.file, p.dataStart) ? tester.Test(zip.file, m, isDiz ? &diz : nullptr)
+                                                              : ZipVerdict::Unreadable;
+        if (verdict != ZipVerdict::Good) {
+            report->member = m.name;
+            return verdict;
         }
-    };
-    PlatFile* second = placed.size() > 1 && packed >= kTwoThreadsFrom ? PlatOpenSequential(zip.path) : nullptr;
-    std::thread helper;
-    if (second) helper = std::thread(work, second);
-    work(zip.file);
-    if (helper.joinable()) helper.join();
-    if (second) PlatClose(second);
-    if (size_t bad = firstBad.load(); bad < placed.size()) {
-        report->member = placed[bad].member->name;
-        return verdicts[bad];
+        dizTaken = dizTaken || isDiz;
     }
-    report->hasDiz = dizAt < placed.size();
+    report->hasDiz = dizTaken;
     report->diz = std::move(diz);
     return ZipVerdict::Good;
 }
@@ -421,7 +391,6 @@ const char* ZipVerdictText(ZipVerdict verdict) {
 ZipReport ZipTestFile(const char* path) {
     ZipReport report;
     Archive zip;
-    zip.path = path;
     PlatFileInfo info;
     if (!PlatStatFile(path, &info) || !(zip.file = PlatOpenSequential(path))) return report;
     zip.size = info.bytes;

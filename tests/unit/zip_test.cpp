@@ -36,7 +36,7 @@ TEST_F(ZipTest, EveryWayAZipCanBeBadIsAVerdictThatUnzipShares) {
     std::string flipped = Make({{"x.bin", kText}});
     flipped[40] ^= 1;  // a data byte
     std::string large = Make({{"a", std::string(3 << 20, 'a')}, {"b", std::string(3 << 20, 'b')}, {"c", kText}});
-    large[(3 << 20) + 200] ^= 1;  // in b, tested beside a by a second thread
+    large[(3 << 20) + 200] ^= 1;  // in b, after a whole member
     std::string spanned = good;
     spanned[spanned.size() - 18] = 1;  // the end record's disk number
     const struct Case {
