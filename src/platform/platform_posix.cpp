@@ -78,12 +78,13 @@ void ShareLikeDirectory(int fd, const char* path) {
 // someone else linked here is replaced, never written through. The name is
 // mostly free, so the create comes first (one round trip less on a network
 // file system) and the unlink only when it was taken.
+constexpr int kFreshFlags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+
 int CreateFresh(const char* path) {
-    const int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
-    int fd = open(path, flags, 0666);
+    int fd = open(path, kFreshFlags, 0666);
     if (fd < 0 && errno == EEXIST) {
         if (unlink(path) != 0 && errno != ENOENT) return -1;
-        fd = open(path, flags, 0666);
+        fd = open(path, kFreshFlags, 0666);
     }
     if (fd >= 0) ShareLikeDirectory(fd, path);
     return fd;
@@ -322,8 +323,18 @@ bool PlatReplaceFile(const char* from, const char* to) {
 }
 
 bool PlatCreateEmptyFile(const char* path) {
-    int fd = CreateFresh(path);
-    if (fd < 0) return false;
+    int fd = open(path, kFreshFlags, 0666);
+    if (fd >= 0) {
+        ShareLikeDirectory(fd, path);
+    } else {
+        // An empty file of its own is what is asked for: it stays, so that
+        // settling a release's markers on every run changes no directory.
+        struct stat st;
+        if (errno == EEXIST && lstat(path, &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0 && st.st_nlink == 1)
+            return true;
+        fd = CreateFresh(path);
+        if (fd < 0) return false;
+    }
     close(fd);
     return true;
 }
