@@ -38,7 +38,7 @@ struct Route {
     Handler handler;
     int minWords;  // a shorter command line does nothing
     unsigned needs;
-    const char* usage;  // the words after it, for the help; none for the help's own words
+    const char* usage;  // its line in the help; none for the help's own words
 };
 
 template <void (*On)(Release&, const EventWords&)> int Event(Run& run) {
@@ -59,20 +59,21 @@ int Version(Run&) {
 }
 
 const Route kRoutes[] = {
-    {"fileuploaded", Event<OnFileUploaded>, 7, kEvent, "<file path> <user> <group> <speed KB/s> <size KB>"},
-    {"filedeleted", Event<OnFileDeleted>, 3, kEvent, "<file path>"},
+    {"fileuploaded", Event<OnFileUploaded>, 7, kEvent,
+     "crevik fileuploaded <file path> <user> <group> <speed KB/s> <size KB>"},
+    {"filedeleted", Event<OnFileDeleted>, 3, kEvent, "crevik filedeleted <file path>"},
     {"sfvsuccess", Event<OnSfvSuccess>, 9, kEvent,
-     "<file path> <user> <group> <speed KB/s> <size KB> <files in sfv> <files good>"},
+     "crevik sfvsuccess <file path> <user> <group> <speed KB/s> <size KB> <files in sfv> <files good>"},
     {"sfvuploaded", Event<OnSfvUploaded>, 5, kNeedsConfig | kNeedsRelease,  // reads the log after the feed
-     "<sfv path> <files in sfv> <files good>"},
-    {"sfvfailed", Event<OnSfvFailed>, 7, kEvent, "<file path> <user> <group> <speed KB/s> <size KB>"},
-    {"sfvcomplete", Event<OnSfvComplete>, 3, kEvent, "<file path>"},
-    {"upload", Event<OnUpload>, 5, kEvent, "<file path> <user> <group> [<speed KB/s>]"},
-    {"delete", Event<OnDelete>, 3, kEvent, "<file path>"},
-    {"watch", Watch, 2, kNeedsConfig, "[--rescan] <upload area>..."},
-    {"check", Operator<RunCheck>, 2, kNeedsConfig, "[--jobs N] <dir or .sfv file>..."},
-    {"cleanup", Operator<RunCleanup>, 2, kNeedsConfig, "[--dry-run] <dir>..."},
-    {"rescan", Operator<RunRescan>, 2, kNeedsConfig, "[-r] [--jobs N] <dir>..."},
+     "crevik sfvuploaded <sfv path> <files in sfv> <files good>"},
+    {"sfvfailed", Event<OnSfvFailed>, 7, kEvent, "crevik sfvfailed <file path> <user> <group> <speed KB/s> <size KB>"},
+    {"sfvcomplete", Event<OnSfvComplete>, 3, kEvent, "crevik sfvcomplete <file path>"},
+    {"upload", Event<OnUpload>, 5, kEvent, "crevik upload <file path> <user> <group> [<speed KB/s>]"},
+    {"delete", Event<OnDelete>, 3, kEvent, "crevik delete <file path>"},
+    {"watch", Watch, 2, kNeedsConfig, kWatchUsage},
+    {"check", Operator<RunCheck>, 2, kNeedsConfig, kCheckUsage},
+    {"cleanup", Operator<RunCleanup>, 2, kNeedsConfig, kCleanupUsage},
+    {"rescan", Operator<RunRescan>, 2, kNeedsConfig, kRescanUsage},
     {"help", Help, 1, 0, nullptr},
     {"--help", Help, 1, 0, nullptr},
     {"-h", Help, 1, 0, nullptr},
@@ -85,7 +86,7 @@ int Help(Run&) {
     for (const Route& route : kRoutes) {
         if (route.handler == Watch)
             std::puts("Operator commands (exit 0 all good, 1 bad or missing found, 2 trouble):");
-        if (route.usage) std::printf("  crevik %s %s\n", route.word, route.usage);
+        if (route.usage) std::printf("  %s\n", route.usage);
     }
     std::puts("  crevik --version\n  crevik --help");
     return 0;

@@ -142,7 +142,7 @@ int CheckOne(const Settings& settings, const char* arg, int jobs) {
 
 int RunCheck(const Settings& settings, int argc, const char* const* argv) {
     bool none;
-    const char* usage = "crevik check [--jobs N] <dir or .sfv file>...";
+    const char* usage = kCheckUsage;
     int jobs;
     std::vector<const char*> words;
     if (!TakeJobsOption(&argc, &argv, &words, &jobs, usage) || !TakeCommandWords(&argc, &argv, nullptr, &none, usage))

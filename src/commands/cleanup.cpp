@@ -173,7 +173,7 @@ int CleanDirectory(const Settings& settings, const char* arg, bool dryRun) {
 
 int RunCleanup(const Settings& settings, int argc, const char* const* argv) {
     bool dryRun;
-    if (!TakeCommandWords(&argc, &argv, "--dry-run", &dryRun, "crevik cleanup [--dry-run] <dir>..."))
+    if (!TakeCommandWords(&argc, &argv, "--dry-run", &dryRun, kCleanupUsage))
         return kExitTrouble;
     int status = kExitOk;
     for (int i = 0; i < argc; ++i) {

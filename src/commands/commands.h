@@ -11,6 +11,11 @@ constexpr int kExitOk = 0;       // everything checked is good
 constexpr int kExitFound = 1;    // something bad or missing was found
 constexpr int kExitTrouble = 2;  // something could not be done
 
+// Usage lines, for the help and each command's own complaint.
+constexpr const char* kCheckUsage = "crevik check [--jobs N] <dir or .sfv file>...";
+constexpr const char* kCleanupUsage = "crevik cleanup [--dry-run] <dir>...";
+constexpr const char* kRescanUsage = "crevik rescan [-r] [--jobs N] <dir>...";
+
 int RunCheck(const Settings& settings, int argc, const char* const* argv);
 int RunCleanup(const Settings& settings, int argc, const char* const* argv);
 int RunRescan(const Settings& settings, int argc, const char* const* argv);

@@ -190,7 +190,7 @@ int RescanTree(const Settings& settings, const char* arg, int jobs) {
 
 int RunRescan(const Settings& settings, int argc, const char* const* argv) {
     bool recursive;
-    const char* usage = "crevik rescan [-r] [--jobs N] <dir>...";
+    const char* usage = kRescanUsage;
     int jobs;
     std::vector<const char*> words;
     if (!TakeJobsOption(&argc, &argv, &words, &jobs, usage) || !TakeCommandWords(&argc, &argv, "-r", &recursive, usage))

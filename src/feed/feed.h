@@ -40,7 +40,6 @@ struct Feed {
     char dir[kMaxPath];      // the release directory, without a separator at its end
     char release[kMaxPath];  // its name, and "CD1" for a part ("" otherwise)
     char sub[kMaxPath];
-    bool silenced;  // an operator command repairs what events left: it is no race
     bool failed;    // a feed that failed is reported once and left alone for the run
     std::unique_ptr<JsonLine> line;
 };

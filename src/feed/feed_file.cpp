@@ -32,7 +32,7 @@ void FormatTime(char out[32]) {
 
 }  // namespace
 
-Feed::Feed() : settings(nullptr), silenced(false), failed(false) { dir[0] = release[0] = sub[0] = '\0'; }
+Feed::Feed() : settings(nullptr), failed(false) { dir[0] = release[0] = sub[0] = '\0'; }
 
 Feed::~Feed() {}
 
@@ -46,7 +46,7 @@ void FeedOpen(Feed* feed, const Settings& settings, const char* dir, const char*
     feed->failed = false;
 }
 
-bool FeedIsOn(const Feed& feed) { return !feed.silenced && feed.settings && feed.settings->feed[0] != '\0'; }
+bool FeedIsOn(const Feed& feed) { return feed.settings && feed.settings->feed[0] != '\0'; }
 
 JsonLine* FeedStartLine(Feed& feed, const char* event) {
     if (feed.failed || !FeedIsOn(feed)) return nullptr;

@@ -112,18 +112,14 @@ void ShowUploader(Release& release, const char* user, const char* group);
 // The release completes exactly as "sfvcomplete" completes it, or shows its
 // progress, incomplete entry and markers, giving up its completion directory
 // and race report if it had them. `wasComplete` is the state before this
-// run's change: a release that stays complete is only refreshed
-// (RefreshCompletion), not completed again.
+// run's change: a release that stays complete is only refreshed, not
+// completed again.
 void SettleRelease(Release& release, bool wasComplete);
 // The completion of "sfvcomplete": completion directory, incomplete entry
 // gone, markers cleaned, race report, and the feed told.
 void CompleteRelease(Release& release);
 // The race report (MESSAGE) of these figures, under the release's name.
 void WriteRaceReport(Release& release, const RaceStats& race);
-// A complete release whose completion directory does not show the log's
-// figures (records changed after it completed) completes again, with a new
-// race report; one that shows them is left as it stands.
-void RefreshCompletion(Release& release);
 // A file went: its record goes (the feed is told), the uploader's figures
 // follow, and a .sfv takes the release's status with it (ForgetSfv).
 void ForgetFile(Release& release, const char* name);

@@ -36,6 +36,19 @@ void ShowCompletion(Release& release, const RaceStats& race) {
     WriteRaceReport(release, race);
 }
 
+// A complete release whose completion directory does not show the log's
+// figures (records changed after it completed) completes again, with a new
+// race report; one that shows them is left as it stands.
+void RefreshCompletion(Release& release) {
+    RaceStats race = MeasureRace(release);
+    char files[16], name[kMaxPath];
+    FormatCount(race.files, files);
+    CompletionDirName(release.settings, files, race, name);
+    if (PlatPathExists(name)) return;
+    RemoveCompletion(release.settings);
+    ShowCompletion(release, race);  // the race was told when it completed
+}
+
 }  // namespace
 
 void WriteRaceReport(Release& release, const RaceStats& race) {
@@ -60,17 +73,6 @@ void CompleteRelease(Release& release) {
     RaceStats race = MeasureRace(release);
     ShowCompletion(release, race);
     FeedCompleted(release.feed, race, release.sfv);
-}
-
-void RefreshCompletion(Release& release) {
-    if (!IsComplete(CountRelease(release))) return;
-    RaceStats race = MeasureRace(release);
-    char files[16], name[kMaxPath];
-    FormatCount(race.files, files);
-    CompletionDirName(release.settings, files, race, name);
-    if (PlatPathExists(name)) return;
-    RemoveCompletion(release.settings);
-    ShowCompletion(release, race);  // the race was told when it completed
 }
 
 void SettleRelease(Release& release, bool wasComplete) {

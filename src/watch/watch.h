@@ -6,6 +6,8 @@
 
 #include "config/settings.h"
 
+constexpr const char* kWatchUsage = "crevik watch [--rescan] <upload area>...";
+
 // argv holds the words after "watch". Every run is started by the watcher's
 // own word 0, so that it finds the same Crevik.ini.
 int RunWatch(const Settings& settings, const char* word0, int argc, const char* const* argv);

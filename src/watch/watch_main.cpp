@@ -55,7 +55,7 @@ bool WatchUntilStopped(Tree& tree, Runs& runs) {
 
 int RunWatch(const Settings& settings, const char* word0, int argc, const char* const* argv) {
     bool rescan;
-    if (!TakeCommandWords(&argc, &argv, "--rescan", &rescan, "crevik watch [--rescan] <upload area>..."))
+    if (!TakeCommandWords(&argc, &argv, "--rescan", &rescan, kWatchUsage))
         return kExitTrouble;
 
     Tree tree{&settings, PlatOpenWatcher(), {}, {}, {}};
