@@ -52,14 +52,15 @@ bool LocateSfv(const Settings& settings, const char* arg, char dir[kMaxPath], ch
     }
     if (!DirPrefix(arg, dir)) return false;
     char name[kMaxPath];
-    if (HoldsZipRelease(settings, dir)) {
-        *sfvPath = '\0';
-        return true;
-    }
     errno = 0;
     if (!FindSfvName(dir, name)) {
+        int error = errno;
+        if (ZipsMakeRelease(settings, dir)) {
+            *sfvPath = '\0';
+            return true;
+        }
         // A directory that cannot be read is no answer about its .sfv.
-        Trouble(arg, errno && errno != ENOENT ? std::strerror(errno) : "no .sfv");
+        Trouble(arg, error && error != ENOENT ? std::strerror(error) : "no .sfv");
         return false;
     }
     if (std::snprintf(sfvPath, kMaxPath, "%s%s", dir, name) >= kMaxPath) {

@@ -73,9 +73,9 @@ void SettleUpDirs(Release& release) {
 // The .sfv and every listed file that is there can be read. Where one cannot,
 // the release is left as it is: a rescan that cannot see a file must not
 // judge it, nor the release.
-bool AllReadable(const char* dir, OrderedList* listed) {
-    char sfv[kMaxPath];
-    bool readable = !(FindSfvName("", sfv) && CannotRead(dir, sfv));
+bool AllReadable(Release& release, OrderedList* listed) {
+    const char* dir = release.dir;
+    bool readable = !(release.sfv.FindSfv(dir) && CannotRead(dir, release.sfv.sfvName));
     for (int32_t i = 0; listed && i < listed->Count(); ++i)
         if (CannotRead(dir, static_cast<const SfvEntry*>(listed->GetAt(i))->name)) readable = false;
     return readable;
@@ -88,7 +88,7 @@ int RescanEntered(Release& release, int jobs) {
     if (!ReleaseHasSfv(release)) return Trouble(release.dir, errno && errno != ENOENT ? std::strerror(errno) : "no .sfv");
     bool wasComplete = IsComplete(CountRelease(release));
     OrderedList* listed = release.sfv.entries;
-    if (!AllReadable(release.dir, listed)) return kExitTrouble;
+    if (!AllReadable(release, listed)) return kExitTrouble;
     if (!listed || listed->Count() == 0) return Trouble(release.dir, "the .sfv lists no file");
 
     ReleaseTally tally = {};
@@ -149,7 +149,7 @@ int RescanRelease(const Settings& settings, const char* dir, int jobs) {
 // be read.
 bool FindReleases(const Settings& settings, const char* dir, std::vector<std::string>* releases) {
     char sfv[kMaxPath];
-    if (FindSfvName(dir, sfv) || HoldsZipRelease(settings, dir)) releases->push_back(dir);
+    if (FindSfvName(dir, sfv) || ZipsMakeRelease(settings, dir)) releases->push_back(dir);
     char pattern[kMaxPath + 2];
     std::snprintf(pattern, sizeof pattern, "%s*", dir);
     PlatFindEntry entry;

@@ -8,7 +8,7 @@ namespace {
 
 // No server verifies a zip release: its zips' words do what "upload" and "delete" do.
 bool ZipOfZipRelease(Release& release, const EventWords& event) {
-    return IsZipName(event.fileName) && HoldsZipRelease(release.settings, release.dir);
+    return IsZipName(event.fileName) && HoldsZipRelease(release);
 }
 
 }  // namespace

@@ -27,9 +27,10 @@ bool AnyListedGood(Release& release) {
 // leaves it without one is never complete, which the diagnostic log says once.
 bool ZipIsGood(Release& release, const char* name) {
     bool wroteDiz = false;
-    if (TestReleaseZip(release.dir, name, &wroteDiz).verdict != ZipVerdict::Good) return false;
+    ZipReport report = TestReleaseZip(release.dir, name, &wroteDiz);
+    if (report.verdict != ZipVerdict::Good) return false;
     if (wroteDiz) {
-        release.sfv.zipCount = ReleaseVolumeCount(release.dir);
+        release.sfv.zipCount = DizVolumeCount(report.diz.data(), report.diz.size());
         FeedStanding counted = TakeStanding(release);
         if (release.sfv.zipCount > 0 && counted.on)
             FeedDizArrived(release.feed, counted.files, counted.good, counted.percent);
@@ -60,16 +61,22 @@ bool IsGoodFile(const SfvEntry& entry, const UploadRecord* record) {
     return (record && record->status == 'S') || entry.good;
 }
 
-bool HoldsZipRelease(const Settings& settings, const char* dir) {
-    char sfv[kMaxPath];
-    return settings.zip != 0 && !FindSfvName(dir, sfv) && !ZipNamesIn(dir).empty();
+bool ZipsMakeRelease(const Settings& settings, const char* dir) {
+    return settings.zip != 0 && !ZipNamesIn(dir).empty();
+}
+
+bool HoldsZipRelease(Release& release) {
+    SfvList& sfv = release.sfv;
+    if (sfv.zipsFound < 0) sfv.zipsFound = !sfv.FindSfv(release.dir) && ZipsMakeRelease(release.settings, release.dir);
+    return sfv.zipsFound;
 }
 
 void LoadListed(Release& release) {
     if (release.sfv.entries) return;
-    if (!HoldsZipRelease(release.settings, release.dir)) return release.sfv.LoadSfvFile(release.dir);
+    if (!HoldsZipRelease(release)) return release.sfv.LoadSfvFile(release.dir);
     release.sfv.entries = new (std::nothrow) OrderedList(sizeof(SfvEntry), CompareSfvKeys);
     if (!release.sfv.entries) return;
+    release.sfv.entries->IndexBy(IndexKeyOfSfv);
     std::vector<std::string> zips = ZipNamesIn(release.dir);
     for (std::string& bad : ZipNamesIn(release.dir, kBadSuffix)) {
         bad.resize(bad.size() - std::strlen(kBadSuffix));
@@ -90,10 +97,9 @@ bool TestListedFile(Release& release, const SfvEntry& entry, CrcAhead* ahead) {
 }
 
 bool ReleaseHasSfv(Release& release) {
-    // Entries already read came from one; a run asks often, a search lists the directory.
+    // Entries already read came from one.
     if (release.sfv.entries && release.sfv.entries->Count() > 0) return true;
-    char name[kMaxPath];
-    return FindSfvName(release.dir, name) || HoldsZipRelease(release.settings, release.dir);
+    return release.sfv.FindSfv(release.dir) || HoldsZipRelease(release);
 }
 
 ReleaseCounts CountRelease(Release& release) {

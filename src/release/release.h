@@ -59,8 +59,11 @@ void CommitLog(Release& release);
 bool ReleaseHasSfv(Release& release);
 // A zip release: a directory without a .sfv whose uploads are .zip files
 // (ZIP on). It lists its zips; the file_id.diz of its first good zip that
-// holds one gives its count (zip/zip_release.h).
-bool HoldsZipRelease(const Settings& settings, const char* dir);
+// holds one gives its count (zip/zip_release.h). Asked of the directory
+// once per run.
+bool HoldsZipRelease(Release& release);
+// The same for a directory no run has entered, once its .sfv search found none.
+bool ZipsMakeRelease(const Settings& settings, const char* dir);
 ReleaseCounts CountRelease(Release& release);
 bool IsComplete(const ReleaseCounts& counts);  // files > 0 and every one good
 const SfvEntry* FindListed(Release& release, const char* name);  // the .sfv's entry for a file name, or null

@@ -63,6 +63,9 @@ struct SfvList {
     SfvList(const SfvList&) = delete;
     SfvList& operator=(const SfvList&) = delete;
 
+    // Whether `dir` has a .sfv (its name in sfvName); searched for once per
+    // run, as nothing a run does brings one or takes it away.
+    bool FindSfv(const char* dir);
     // The .sfv of `dir`; without one the list is empty and the diagnostic log says so.
     void LoadSfvFile(const char* dir);
     // Files the release should hold: the .sfv's entries, or a zip release's volume count.
@@ -81,7 +84,10 @@ struct SfvList {
     int32_t count;         // -1 until scanned
     int32_t good;
     int32_t uploaded;
+    int8_t sfvFound;  // -1 until searched
+    char sfvName[kMaxPath];
     // A zip release (release/release.h) lists its zips in `entries` instead.
+    int8_t zipsFound;  // -1 until asked
     bool zipRelease;
     int32_t zipCount;  // the volume count of its file_id.diz; 0 without one
 };

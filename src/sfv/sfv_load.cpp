@@ -115,12 +115,19 @@ bool ReadSfvEntries(const char* path, OrderedList* entries, bool strict) {
 }
 
 SfvList::SfvList(const Settings& settings_)
-    : settings(settings_), entries(nullptr), acl(nullptr), count(-1), good(0), uploaded(0), zipRelease(false),
-      zipCount(0) {}
+    : settings(settings_), entries(nullptr), acl(nullptr), count(-1), good(0), uploaded(0), sfvFound(-1),
+      zipsFound(-1), zipRelease(false), zipCount(0) {
+    sfvName[0] = '\0';
+}
 
 SfvList::~SfvList() {
     delete entries;
     delete acl;
+}
+
+bool SfvList::FindSfv(const char* dir) {
+    if (sfvFound < 0) sfvFound = FindSfvName(dir, sfvName);
+    return sfvFound;
 }
 
 void SfvList::LoadSfvFile(const char* dir) {
@@ -129,13 +136,12 @@ void SfvList::LoadSfvFile(const char* dir) {
     if (!entries) return;
     entries->IndexBy(IndexKeyOfSfv);
 
-    char name[kMaxPath];
-    if (!FindSfvName(dir, name)) {
+    if (!FindSfv(dir)) {
         WriteDiagLog(settings, "OrvexLog::LoadSfvFile() sfv file is not exist (pattern = %s*.sfv)", dir);
         return;
     }
     // By its bare name, in the release directory that is the working directory.
-    ReadSfvEntries(name, entries, false);
+    ReadSfvEntries(sfvName, entries, false);
 }
 
 int32_t SfvList::ListedCount() const {
