@@ -13,11 +13,9 @@
 
 namespace {
 
-bool KeyLess(const UploadRecord* a, const UploadRecord* b) { return a->key < b->key; }
-
 bool AnyListedGood(Release& release) {
     bool any = false;
-    ForEachListed(release, RecordIndex(release.log),
+    ForEachListed(release,
                   [&](const SfvEntry& entry, const UploadRecord* record) { any = any || IsGoodFile(entry, record); });
     return any;
 }
@@ -42,20 +40,6 @@ bool ZipIsGood(Release& release, const char* name) {
 }
 
 }  // namespace
-
-RecordIndex::RecordIndex(const UploadLog& log) {
-    if (!log.records) return;
-    for (const ListNode* n = log.records->Head(); n != log.records->End(); n = n->next)
-        byKey_.push_back(static_cast<const UploadRecord*>(n->element));
-    std::stable_sort(byKey_.begin(), byKey_.end(), KeyLess);
-}
-
-const UploadRecord* RecordIndex::Find(uint32_t key) const {
-    UploadRecord probe;
-    probe.key = static_cast<double>(key);
-    auto found = std::lower_bound(byKey_.begin(), byKey_.end(), &probe, KeyLess);
-    return found != byKey_.end() && (*found)->key == probe.key ? *found : nullptr;
-}
 
 bool IsGoodFile(const SfvEntry& entry, const UploadRecord* record) {
     return (record && record->status == 'S') || entry.good;
@@ -106,7 +90,7 @@ ReleaseCounts CountRelease(Release& release) {
     ReleaseCounts counts = {0, 0};
     if (!ReleaseHasSfv(release)) return counts;
     LoadListed(release);
-    ForEachListed(release, RecordIndex(release.log), [&](const SfvEntry& entry, const UploadRecord* record) {
+    ForEachListed(release, [&](const SfvEntry& entry, const UploadRecord* record) {
         if (IsGoodFile(entry, record)) ++counts.good;
     });
     counts.files = release.sfv.ListedCount();

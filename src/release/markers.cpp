@@ -31,7 +31,7 @@ void DeleteMissingMarker(const char* name) {
 void SettleMarkers(Release& release) {
     // A zip release's names are unknown until they arrive: it has no markers.
     if (release.settings.missing != kMarkersKept || !release.sfv.entries || release.sfv.zipRelease) return;
-    ForEachListed(release, RecordIndex(release.log), [](const SfvEntry& entry, const UploadRecord* record) {
+    ForEachListed(release, [](const SfvEntry& entry, const UploadRecord* record) {
         if (IsGoodFile(entry, record))
             DeleteMissingMarker(entry.name);
         else

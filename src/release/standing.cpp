@@ -1,7 +1,6 @@
 // How the race stands, as the feed tells it: good files per racer and who leads.
 #include <algorithm>
 #include <cstring>
-#include <utility>
 #include <vector>
 
 #include "release/release_internal.h"
@@ -27,9 +26,8 @@ FeedStanding TakeStanding(Release& release) {
     if (!release.sfv.entries || !release.log.IsRead()) return standing;
 
     // Good files per user, in the .sfv's order of their first.
-    RecordIndex index(release.log);
     std::vector<RacerKb> racers;
-    ForEachListed(release, index, [&](const SfvEntry& entry, const UploadRecord* record) {
+    ForEachListed(release, [&](const SfvEntry& entry, const UploadRecord* record) {
         ++standing.files;
         if (!record || !IsGoodFile(entry, record)) return;
         ++standing.good;
@@ -47,22 +45,14 @@ FeedStanding TakeStanding(Release& release) {
     // The lead as the log tells it, upload by upload: a racer takes it only
     // with more KB than its holder, so a tie never moves it, and every run
     // agrees on who held it without keeping any state.
-    std::vector<std::pair<uint32_t, const SfvEntry*>> listed;
-    for (const ListNode* n = release.sfv.entries->Head(); n != release.sfv.entries->End(); n = n->next) {
-        const SfvEntry* entry = static_cast<const SfvEntry*>(n->element);
-        listed.emplace_back(entry->key, entry);
-    }
-    auto keyLess = [](const std::pair<uint32_t, const SfvEntry*>& a, const std::pair<uint32_t, const SfvEntry*>& b) {
-        return a.first < b.first;
-    };
-    std::stable_sort(listed.begin(), listed.end(), keyLess);
     std::vector<int64_t> kbSoFar(racers.size(), 0);
     int leader = -1;
     for (const ListNode* n = release.log.records->Head(); n != release.log.records->End(); n = n->next) {
         const UploadRecord* record = static_cast<const UploadRecord*>(n->element);
-        std::pair<uint32_t, const SfvEntry*> probe(static_cast<uint32_t>(record->key), nullptr);
-        auto entry = std::lower_bound(listed.begin(), listed.end(), probe, keyLess);
-        if (entry == listed.end() || entry->first != probe.first || !IsGoodFile(*entry->second, record)) continue;
+        SfvEntry probe = {};
+        probe.key = static_cast<uint32_t>(record->key);
+        auto entry = static_cast<const SfvEntry*>(release.sfv.entries->Peek(&probe));
+        if (!entry || !IsGoodFile(*entry, record)) continue;
         for (size_t i = 0; i < racers.size(); ++i) {
             if (std::strcmp(racers[i].user, record->user) != 0) continue;
             kbSoFar[i] += record->size;
