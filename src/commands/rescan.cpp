@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -98,7 +99,16 @@ int RescanEntered(Release& release, int jobs) {
     for (const ListNode* n = listed->Head(); n != listed->End(); n = n->next)
         names.push_back(static_cast<const SfvEntry*>(n->element)->name);
     // A zip release's zips are tested whole, not read for a CRC.
-    CrcAhead ahead(release.sfv.zipRelease ? std::vector<std::string>() : SafeToReadAhead(names), jobs);
+    std::vector<std::string> readAhead = release.sfv.zipRelease ? std::vector<std::string>() : SafeToReadAhead(names);
+    // Reading a file moves its access time, which stands in for its birth
+    // where the file system keeps none: the births of the files read ahead
+    // are taken first.
+    std::unordered_map<std::string, PlatFileInfo> bornBefore;
+    for (const std::string& name : jobs > 1 ? readAhead : std::vector<std::string>()) {
+        PlatFileInfo info;
+        if (PlatStatFile(name.c_str(), &info)) bornBefore[name] = info;
+    }
+    CrcAhead ahead(readAhead, jobs);
     Progress progress;
     ProgressBegin(&progress, listed->Count());
     // Index by index: a verdict may search the .sfv list and move its cursor.
@@ -106,6 +116,11 @@ int RescanEntered(Release& release, int jobs) {
         const SfvEntry entry = *static_cast<const SfvEntry*>(listed->GetAt(i));
         PlatFileInfo info;
         bool present = PlatStatFile(entry.name, &info);
+        auto born = bornBefore.find(entry.name);
+        if (present && born != bornBefore.end()) {
+            info.hasBirth = born->second.hasBirth;
+            info.birthSeconds = born->second.birthSeconds;
+        }
         FileVerdict verdict = FileVerdict::Missing;
         // A file still being written is not there yet: the end of its upload
         // is its event (and the watcher's), which judges it whole.
