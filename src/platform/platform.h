@@ -16,6 +16,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 #ifdef _WIN32
 constexpr char kPathSep = '\\';
@@ -69,14 +70,44 @@ struct PlatFindEntry {
     bool isDir;
 };
 struct PlatFind;
+// Every sub-directory of the searched directory (never a link), found by the
+// same pass for a caller that keeps them: each name followed by a NUL.
+// `complete` is false where the pass cannot tell them all: Windows, or a file
+// system that leaves entry types unknown.
+struct PlatSubdirNames {
+    std::string names;
+    bool complete = false;
+};
 // Null when nothing matches (or the directory cannot be read).
-PlatFind* PlatFindFirst(const char* pattern, PlatFindEntry* first);
+PlatFind* PlatFindFirst(const char* pattern, PlatFindEntry* first, PlatSubdirNames* subdirs = nullptr);
 bool PlatFindNext(PlatFind* find, PlatFindEntry* next);
 void PlatFindClose(PlatFind* find);
 
 // The matcher behind the search, shared by both implementations.
 bool PlatWildcardMatch(const char* pattern, const char* name);
+// The order of the matches: letter case ignored, then bytes.
+int PlatCompareNames(const char* a, const char* b);
 
+// ---- sub-directories without a listing ------------------------------------
+// A directory of thousands of files holds few sub-directories. Where its link
+// count tells how many (POSIX file systems but btrfs), the names a note kept
+// with the directory gives can be checked to be all of them, one look-up
+// each, which costs far less than reading the listing.
+// The count, or -1 where the file system keeps none (Windows, btrfs, ext4
+// beyond 65,000 sub-directories).
+long PlatSubdirCount(const char* dir);
+// The identity of a directory entry that is itself a directory (a link is
+// never followed); false for anything else.
+struct PlatEntryId {
+    uint64_t device, inode;
+};
+bool PlatDirEntryId(const char* path, PlatEntryId* id);
+// A note of at most kDirNoteMax bytes kept with a directory, outside its
+// listing (an extended attribute); false without one or where there are none.
+constexpr size_t kDirNoteMax = 4096;
+bool PlatReadDirNote(const char* dir, char note[kDirNoteMax], size_t* len);
+// Replaces the note; an empty one is removed.
+bool PlatWriteDirNote(const char* dir, const char* note, size_t len);
 // ---- entries -------------------------------------------------------------
 // What POSIX creates gets the group of its directory and group write where
 // that directory has it, so that the next FTP user's run can change it; no

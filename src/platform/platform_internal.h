@@ -10,9 +10,6 @@
 // True (with errno set) when a test asked this operation to fail now.
 bool PlatTakeFault(PlatFault op);
 
-// Case-insensitive name order used to sort search results; names that
-// differ only in letter case fall back to a byte order.
-int PlatCompareNames(const char* a, const char* b);
 
 // A search's matches, collected whole so that they can be handed out sorted.
 struct PlatFind {

@@ -19,6 +19,7 @@
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/time.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace {
@@ -243,10 +244,11 @@ bool PlatFullDirPath(const char* path, char out[kMaxPath]) {
 
 // ---- directory search ---------------------------------------------------------------
 
-PlatFind* PlatFindFirst(const char* pattern, PlatFindEntry* first) {
+PlatFind* PlatFindFirst(const char* pattern, PlatFindEntry* first, PlatSubdirNames* subdirs) {
     char dir[kMaxPath];
     const char* last;
     PlatSplitPattern(pattern, dir, &last);
+    if (subdirs) *subdirs = PlatSubdirNames{};
     if (!*last) return nullptr;
 
     DIR* d = opendir(*dir ? dir : ".");
@@ -256,8 +258,11 @@ PlatFind* PlatFindFirst(const char* pattern, PlatFindEntry* first) {
         closedir(d);
         return nullptr;
     }
+    bool typesKnown = true;
     while (struct dirent* e = readdir(d)) {
         if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
+        if (e->d_type == DT_UNKNOWN) typesKnown = false;
+        if (subdirs && e->d_type == DT_DIR) subdirs->names.append(e->d_name, std::strlen(e->d_name) + 1);
         if (std::strlen(e->d_name) >= static_cast<size_t>(kMaxPath)) continue;
         if (!PlatWildcardMatch(last, e->d_name)) continue;
         PlatFindEntry entry;
@@ -268,7 +273,44 @@ PlatFind* PlatFindFirst(const char* pattern, PlatFindEntry* first) {
         find->matches.push_back(entry);
     }
     closedir(d);
+    if (subdirs) subdirs->complete = typesKnown;
     return PlatFinishFind(find, first);
+}
+
+// ---- sub-directories without a listing ----------------------------------------------
+
+namespace {
+constexpr const char* kDirNoteName = "user.crevik.subdirs";
+}
+
+long PlatSubdirCount(const char* dir) {
+    struct stat st;
+    // A directory's links are its entry, its "." and each sub-directory's "..".
+    if (stat(dir, &st) != 0 || !S_ISDIR(st.st_mode) || st.st_nlink < 2) return -1;
+    return static_cast<long>(st.st_nlink - 2);
+}
+
+bool PlatDirEntryId(const char* path, PlatEntryId* id) {
+    struct stat st;
+    if (lstat(path, &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+    *id = PlatEntryId{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+    return true;
+}
+
+bool PlatReadDirNote(const char* dir, char note[kDirNoteMax], size_t* len) {
+    ssize_t got = getxattr(dir, kDirNoteName, note, kDirNoteMax);
+    if (got < 0) return false;
+    *len = static_cast<size_t>(got);
+    return true;
+}
+
+bool PlatWriteDirNote(const char* dir, const char* note, size_t len) {
+    if (len == 0) return removexattr(dir, kDirNoteName) == 0 || errno == ENODATA;
+    if (len > kDirNoteMax) {
+        errno = E2BIG;
+        return false;
+    }
+    return setxattr(dir, kDirNoteName, note, len, 0) == 0;
 }
 
 // ---- entries ------------------------------------------------------------------------

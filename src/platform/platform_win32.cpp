@@ -212,10 +212,11 @@ bool PlatFullDirPath(const char* path, char out[kMaxPath]) {
 // '?', '*.' and '.*' DOS meanings. So the directory is listed whole and each
 // long name goes through the matcher the POSIX side uses.
 
-PlatFind* PlatFindFirst(const char* pattern, PlatFindEntry* first) {
+PlatFind* PlatFindFirst(const char* pattern, PlatFindEntry* first, PlatSubdirNames* subdirs) {
     char dir[kMaxPath];
     const char* last;
     PlatSplitPattern(pattern, dir, &last);
+    if (subdirs) *subdirs = PlatSubdirNames{};  // a directory here has no count to check them against
     if (!*last) return nullptr;
 
     char all[kMaxPath + 2];
@@ -240,6 +241,24 @@ PlatFind* PlatFindFirst(const char* pattern, PlatFindEntry* first) {
     FindClose(search);
     return PlatFinishFind(find, first);
 }
+
+// ---- sub-directories without a listing ----------------------------------------------
+// A directory's link count is not kept: every search reads the listing.
+
+namespace {
+bool Unsupported() {
+    errno = ENOSYS;
+    return false;
+}
+}  // namespace
+
+long PlatSubdirCount(const char*) { return -1; }
+
+bool PlatDirEntryId(const char*, PlatEntryId*) { return Unsupported(); }
+
+bool PlatReadDirNote(const char*, char*, size_t*) { return Unsupported(); }
+
+bool PlatWriteDirNote(const char*, const char*, size_t) { return Unsupported(); }
 
 // ---- entries ------------------------------------------------------------------------
 

@@ -8,7 +8,7 @@ void RemoveReleaseStatus(const Settings& settings, const char* releaseDir) {
 
     TemplateVars any;
     any.AddAny(kProgressPlaceholders);
-    if (ExpandWhole(any, settings.incomplete, name) && *name) DeleteMatches(finder, name);
+    if (ExpandWhole(any, settings.incomplete, name) && *name) SettleStatusDir(name, nullptr);
 
     ReleaseLink link;
     if (ReleaseLinkOf(settings, releaseDir, &link)) DeleteMatches(finder, link.pattern);
@@ -19,13 +19,11 @@ void RemoveReleaseStatus(const Settings& settings, const char* releaseDir) {
 }
 
 void RemoveCompletion(const Settings& settings) {
-    DirFinder finder;
     char name[kMaxPath];
     TemplateVars any;
     any.AddAny(kCompletePlaceholders);
-    if (ExpandWhole(any, settings.complete, name) && *name) DeleteMatches(finder, name);
+    if (ExpandWhole(any, settings.complete, name) && *name) SettleStatusDir(name, nullptr);
 
     // By the name it was written under, in the release directory that is the working directory.
     if (settings.message[0]) PlatDeleteFile(settings.message);
-    finder.Close();
 }

@@ -16,8 +16,9 @@ void MakeNameValue(const char* value, char out[kValueMax + 1]);
 ProgressBar ConfiguredProgressBar(const Settings& settings, const char* percent);
 
 // Gives the status directory matched by `pattern` the name `target`: the first
-// match is renamed, further ones are removed as empty directories, and the
-// directory is created when nothing matches. A null target removes every match.
+// matching directory is renamed, further ones are removed when empty, and
+// the directory is created when none matches. A null target removes every
+// matching empty directory. Files are never matches.
 void SettleStatusDir(const char* pattern, const char* target);
 
 // Deletes every match of `pattern` with the finder: files deleted, empty

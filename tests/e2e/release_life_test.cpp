@@ -4,6 +4,11 @@
 #include <cstdio>
 #include <string>
 
+#ifndef _WIN32
+#include <sys/xattr.h>
+#include <unistd.h>
+#endif
+
 #include "harness.h"
 #include "log/upload_log.h"
 
@@ -185,6 +190,79 @@ TEST(ReleaseLife, SettingsShapeTheStatusEntriesAndBadFiles) {
     unmarked.WriteSfv("rel.sfv", {"a.r00"});
     unmarked.Event("sfvuploaded", "rel.sfv", {"1", "0"});
     EXPECT_TREE(unmarked.path(), "[0% DONE]-[0 of 1 files checked]/", "rel.sfv");
+}
+
+// Status directories are settled among the release's sub-directories, which
+// a note kept with the release names so that no listing is read: whatever
+// was done by hand in between, the next events leave the tree a search of
+// the whole directory would. Files and links are never status directories.
+TEST(ReleaseLife, StatusDirectoriesFollowWhatWasDoneByHandAndLeaveFilesAlone) {
+    const std::string progress = "[0% DONE]-[0 of 4 files checked]";
+    struct Case {
+        const char* what;
+        void (*byHand)(const Release& rel);
+        Words extra;           // left beside the settled directories
+        const char* planted;  // POSIX: a note naming this and the progress directory, which is one short
+    };
+    const Case cases[] = {
+        {"nothing", [](const Release&) {}, {}, nullptr},
+        {"copies that come first",
+         [](const Release& rel) {
+             MakeDirs(rel.path("[UP #0@1KB by joe@crew at 1KBps]"));
+             MakeDirs(rel.path("[0% DONE]-[0 of 3 files checked]"));
+         },
+         {}, nullptr},
+        {"a copy that is not empty",
+         [](const Release& rel) {
+             MakeDirs(rel.path("[9% DONE]-[9 of 9 files checked]"));
+             WriteFile(rel.path("[9% DONE]-[9 of 9 files checked]/keep"), "x");
+         },
+         {"[9% DONE]-[9 of 9 files checked]/"}, nullptr},
+        {"renamed",
+         [](const Release& rel) {
+             std::filesystem::rename(rel.path("[UP #1@700KB by joe@crew at 350KBps]"), rel.path("[up #9@9KB by joe@crew at 9KBps]"));
+             std::filesystem::rename(rel.path("[0% DONE]-[0 of 4 files checked]"), rel.path("[50% DONE]-[2 of 4 files checked]"));
+         },
+         {}, nullptr},
+        {"a file named like one, and a directory the note does not name",
+         [](const Release& rel) {
+             WriteFile(rel.path("[0% DONE]-[0 of 1 files checked]"), "upload");
+             MakeDirs(rel.path("Sample"));
+         },
+         {"[0% DONE]-[0 of 1 files checked]", "Sample/"}, nullptr},
+#ifndef _WIN32
+        {"a link to a directory named like one",
+         [](const Release& rel) { EXPECT_EQ(symlink("..", rel.path("[UP #0@1KB by joe@crew at 1KBps]").c_str()), 0); },
+         {"[UP #0@1KB by joe@crew at 1KBps]/"}, "[UP #0@1KB by joe@crew at 1KBps]"},
+        {"a note naming the release itself", [](const Release&) {}, {}, "."},
+        {"a note naming its parent", [](const Release&) {}, {}, ".."},
+        {"a note naming a path", [](const Release&) {}, {}, "/tmp"},
+        {"a note naming a file", [](const Release&) {}, {}, "a.r00"},
+#endif
+    };
+    for (const Case& c : cases) {
+        Site site;
+        Release rel(site, "Rel");
+        rel.Upload("a.r00", {"joe", "crew", "350", "700"});
+        rel.WriteSfv("rel.sfv", {"a.r00", "a.r01", "a.r02", "a.r03"});
+        rel.Event("sfvuploaded", "rel.sfv", {"4", "0"});
+        EXPECT_TREE(rel.path(), ".upChk.log", progress + "/", "[UP #1@700KB by joe@crew at 350KBps]/", "a.r00",
+                    "a.r01-missing", "a.r02-missing", "a.r03-missing", "rel.sfv");
+        c.byHand(rel);
+#ifndef _WIN32
+        if (c.planted) {
+            std::string note = std::string(c.planted) + '\0' + progress;
+            EXPECT_EQ(setxattr(rel.path().c_str(), "user.crevik.subdirs", note.data(), note.size(), 0), 0);
+        }
+#endif
+        rel.Event("sfvsuccess", "a.r00", {"joe", "crew", "350", "700", "4", "1"});
+        rel.Upload("a.r01", {"joe", "crew", "350", "700"});
+        Words tree = {".upChk.log", "[25% DONE]-[1 of 4 files checked]/", "[UP #2@1.4MB by joe@crew at 350KBps]/",
+                      "a.r00", "a.r01", "a.r01-missing", "a.r02-missing", "a.r03-missing", "rel.sfv"};
+        tree.insert(tree.end(), c.extra.begin(), c.extra.end());
+        std::sort(tree.begin(), tree.end());
+        EXPECT_EQ(Tree(rel.path()), Joined(tree)) << c.what;
+    }
 }
 
 }  // namespace
