@@ -1,9 +1,10 @@
 // How the cost of one event grows with the release: releases of N small
 // files with a .sfv, each event timed as the median of several runs of the
-// program on a release laid out afresh before every run, for N = 100, 1,000
-// and 10,000. Then rescan and check of each release once, and the peak
-// resident memory of any run on it. Ratios between rows are what count: the load
-// of a shared machine moves every row alike.
+// program on a release laid out afresh before every run, with the status
+// directories the program shows for it, for N = 100, 1,000 and 10,000. Then
+// rescan and check of each release once, and the peak resident memory of any
+// run on it. Ratios between rows are what count: the load of a shared
+// machine moves every row alike.
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -108,9 +109,22 @@ struct Event {
     int loggedBack;  // the log holds all files but this many
     char status;     // of every logged record
     std::vector<std::string> (*words)(const std::string& program, const Release& rel);
+    bool progress;   // the release shows its progress before the event
 };
 
 std::string LastFile(const Release& rel) { return (rel.dir / rel.names.back()).string(); }
+
+// The status directories the program made for the log as it stands: each
+// racer's upload directory, from an upload of a file it has sent, which
+// changes no record, and the progress of all files but the last two.
+void ShowStatus(const std::string& program, const Release& rel, bool progress) {
+    for (int i = 0; i < kUsers; ++i)
+        RunMs({program, "fileuploaded", (rel.dir / rel.names[static_cast<size_t>(i)]).string(),
+               "racer" + std::to_string(i), "grp" + std::to_string(i % kGroups), std::to_string(100 + i), "1"});
+    if (progress)
+        RunMs({program, "sfvsuccess", (rel.dir / rel.names[0]).string(), "racer0", "grp0", "100", "1",
+               std::to_string(rel.files), std::to_string(rel.files - 2)});
+}
 
 const Event kEvents[] = {
     // The last upload of a release whose other files are logged, as
@@ -119,41 +133,41 @@ const Event kEvents[] = {
     {"upload@N", 1, 'N',
      [](const std::string& p, const Release& rel) {
          return std::vector<std::string>{p, "fileuploaded", LastFile(rel), "racer1", "grp1", "500", "1"};
-     }},
+     }, false},
     {"upload word", 2, 'S',
      [](const std::string& p, const Release& rel) {
          return std::vector<std::string>{p, "upload", (rel.dir / rel.names[rel.names.size() - 2]).string(),
                                          "racer1", "grp1", "500"};
-     }},
+     }, false},
     {"sfvsuccess", 1, 'S',
      [](const std::string& p, const Release& rel) {
          return std::vector<std::string>{p, "sfvsuccess", LastFile(rel), "racer1", "grp1", "500", "1",
                                          std::to_string(rel.files), std::to_string(rel.files - 1)};
-     }},
+     }, true},
     // The .sfv arrives last: every logged file gets its CRC checked.
     {"sfvuploaded", 0, 'N',
      [](const std::string& p, const Release& rel) {
          return std::vector<std::string>{p, "sfvuploaded", (rel.dir / "big.set.sfv").string(),
                                          std::to_string(rel.files), "0"};
-     }},
+     }, false},
     // The same behind a server that only says a file was stored.
     {"upload .sfv", 0, 'N',
      [](const std::string& p, const Release& rel) {
          return std::vector<std::string>{p, "upload", (rel.dir / "big.set.sfv").string(), "racer1", "grp1", "500"};
-     }},
+     }, false},
     {"sfvcomplete", 0, 'S',
      [](const std::string& p, const Release& rel) {
          return std::vector<std::string>{p, "sfvcomplete", LastFile(rel)};
-     }},
+     }, true},
     // Operator commands on a release whose files were all uploaded unverified.
     {"rescan", 0, 'N',
      [](const std::string& p, const Release& rel) {
          return std::vector<std::string>{p, "rescan", rel.dir.string()};
-     }},
+     }, false},
     {"check", 0, 'N',
      [](const std::string& p, const Release& rel) {
          return std::vector<std::string>{p, "check", rel.dir.string()};
-     }},
+     }, false},
 };
 constexpr int kEventCount = sizeof kEvents / sizeof kEvents[0];
 
@@ -185,6 +199,7 @@ int main(int argc, char** argv) {
             for (int s = 0; s < kSizes; ++s) {
                 const Release& rel = releases[static_cast<size_t>(s)];
                 ResetRelease(rel, rel.files - kEvents[e].loggedBack, kEvents[e].status);
+                ShowStatus(program, rel, kEvents[e].progress);
                 peakKb = 0;
                 times[s].push_back(RunMs(kEvents[e].words(program, rel)));
                 cpuTimes[s].push_back(lastCpuMs);
