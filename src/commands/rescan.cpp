@@ -55,7 +55,7 @@ void AddPresentKeys(std::vector<uint32_t>* keys) {
     PlatFind* find = PlatFindFirst("*", &entry);
     if (!find) return;
     do
-        if (PlatEntryKindOf(entry.name) == PlatEntryKind::File) keys->push_back(FileKey(entry.name));
+        if (entry.kind == PlatEntryKind::File) keys->push_back(FileKey(entry.name));
     while (PlatFindNext(find, &entry));
     PlatFindClose(find);
 }

@@ -65,9 +65,12 @@ bool PlatFullDirPath(const char* path, char out[kMaxPath]);
 // '?' (one character); every other character is literal and letter case is
 // ignored. "." and ".." are never returned. Matches come sorted by name,
 // case-insensitively, so results never depend on the file system.
+// What a name is, the name itself and never a link's target.
+enum class PlatEntryKind { None, File, Dir, Link, Other };
 struct PlatFindEntry {
     char name[kMaxPath];  // bare name, no directory
     bool isDir;
+    PlatEntryKind kind;  // what PlatEntryKindOf would say, from the listing where it tells
 };
 struct PlatFind;
 // Every sub-directory of the searched directory (never a link), found by the
@@ -183,8 +186,6 @@ PlatLocalTime PlatNow();
 double PlatWallSeconds();  // seconds since 1970, UTC, with the fraction
 
 // ---- for operator commands -------------------------------------------------
-// What a name is, the name itself and never a link's target.
-enum class PlatEntryKind { None, File, Dir, Link, Other };
 PlatEntryKind PlatEntryKindOf(const char* path);
 // Standard error is an interactive terminal (a console on Windows).
 bool PlatStderrIsTerminal();

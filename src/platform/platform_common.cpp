@@ -2,16 +2,16 @@
 #include "platform/platform_internal.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 
 namespace {
 PlatFault pendingFault = PlatFault::None;
 int pendingErrno = 0;
 
-bool SameLetter(char a, char b) {
-    return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
-}
+// Letter case as the C locale has it (the program never sets another), without a call per character.
+int Lower(unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; }
+
+bool SameLetter(char a, char b) { return Lower(static_cast<unsigned char>(a)) == Lower(static_cast<unsigned char>(b)); }
 }  // namespace
 
 bool PlatWildcardMatch(const char* pattern, const char* name) {
@@ -51,8 +51,8 @@ bool PlatTakeFault(PlatFault op) {
 
 int PlatCompareNames(const char* a, const char* b) {
     for (const char *p = a, *q = b;; ++p, ++q) {
-        int cp = std::tolower(static_cast<unsigned char>(*p));
-        int cq = std::tolower(static_cast<unsigned char>(*q));
+        int cp = Lower(static_cast<unsigned char>(*p));
+        int cq = Lower(static_cast<unsigned char>(*q));
         if (cp != cq) return cp < cq ? -1 : 1;
         if (cp == 0) break;
     }
@@ -61,8 +61,11 @@ int PlatCompareNames(const char* a, const char* b) {
 }
 
 PlatFind* PlatFinishFind(PlatFind* find, PlatFindEntry* first) {
-    std::sort(find->matches.begin(), find->matches.end(),
-              [](const PlatFindEntry& a, const PlatFindEntry& b) { return PlatCompareNames(a.name, b.name) < 0; });
+    const std::vector<PlatFindEntry>& matches = find->matches;
+    find->order.resize(matches.size());
+    for (uint32_t i = 0; i < find->order.size(); ++i) find->order[i] = i;
+    std::sort(find->order.begin(), find->order.end(),
+              [&](uint32_t a, uint32_t b) { return PlatCompareNames(matches[a].name, matches[b].name) < 0; });
     if (PlatFindNext(find, first)) return find;
     delete find;
     errno = ENOENT;
@@ -71,7 +74,7 @@ PlatFind* PlatFinishFind(PlatFind* find, PlatFindEntry* first) {
 
 bool PlatFindNext(PlatFind* find, PlatFindEntry* next) {
     if (!find || find->next >= find->matches.size()) return false;
-    *next = find->matches[find->next++];
+    *next = find->matches[find->order[find->next++]];
     return true;
 }
 

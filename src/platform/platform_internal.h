@@ -15,6 +15,7 @@ bool PlatTakeFault(PlatFault op);
 struct PlatFind {
     std::vector<PlatFindEntry> matches;
     size_t next;
+    std::vector<uint32_t> order;  // of the matches, sorted: a listing of thousands moves no entry
 };
 // Sorts the matches and hands out the first; frees the search and returns
 // null when there is none.

@@ -30,6 +30,24 @@ void CopyPath(char out[kMaxPath], const char* text, size_t len) {
     out[len] = '\0';
 }
 
+PlatEntryKind KindOfMode(mode_t mode) {
+    if (S_ISREG(mode)) return PlatEntryKind::File;
+    if (S_ISDIR(mode)) return PlatEntryKind::Dir;
+    if (S_ISLNK(mode)) return PlatEntryKind::Link;
+    return PlatEntryKind::Other;
+}
+
+// A listing's entry type, which spares a look-up per entry; DT_UNKNOWN asks for one.
+PlatEntryKind KindOfType(unsigned char type) {
+    switch (type) {
+    case DT_REG: return PlatEntryKind::File;
+    case DT_DIR: return PlatEntryKind::Dir;
+    case DT_LNK: return PlatEntryKind::Link;
+    case DT_UNKNOWN: return PlatEntryKind::None;
+    default: return PlatEntryKind::Other;
+    }
+}
+
 // A file handle is the descriptor itself, offset so that 0 stays valid.
 PlatFile* FromFd(int fd) { return reinterpret_cast<PlatFile*>(static_cast<intptr_t>(fd) + 1); }
 int ToFd(PlatFile* file) { return static_cast<int>(reinterpret_cast<intptr_t>(file) - 1); }
@@ -253,7 +271,7 @@ PlatFind* PlatFindFirst(const char* pattern, PlatFindEntry* first, PlatSubdirNam
 
     DIR* d = opendir(*dir ? dir : ".");
     if (!d) return nullptr;
-    PlatFind* find = new (std::nothrow) PlatFind{{}, 0};
+    PlatFind* find = new (std::nothrow) PlatFind{{}, 0, {}};
     if (!find) {
         closedir(d);
         return nullptr;
@@ -267,9 +285,12 @@ PlatFind* PlatFindFirst(const char* pattern, PlatFindEntry* first, PlatSubdirNam
         if (!PlatWildcardMatch(last, e->d_name)) continue;
         PlatFindEntry entry;
         std::strcpy(entry.name, e->d_name);
+        entry.kind = KindOfType(e->d_type);
         struct stat st;
+        if (e->d_type == DT_UNKNOWN)
+            entry.kind = fstatat(dirfd(d), e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 ? KindOfMode(st.st_mode) : PlatEntryKind::None;
         // A link is never a directory here: removing an entry must not reach through it.
-        entry.isDir = fstatat(dirfd(d), e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
+        entry.isDir = entry.kind == PlatEntryKind::Dir;
         find->matches.push_back(entry);
     }
     closedir(d);
@@ -562,11 +583,7 @@ bool PlatAppendLocked(const char* path, const void* data, size_t len, unsigned t
 
 PlatEntryKind PlatEntryKindOf(const char* path) {
     struct stat st;
-    if (lstat(path, &st) != 0) return PlatEntryKind::None;
-    if (S_ISREG(st.st_mode)) return PlatEntryKind::File;
-    if (S_ISDIR(st.st_mode)) return PlatEntryKind::Dir;
-    if (S_ISLNK(st.st_mode)) return PlatEntryKind::Link;
-    return PlatEntryKind::Other;
+    return lstat(path, &st) == 0 ? KindOfMode(st.st_mode) : PlatEntryKind::None;
 }
 
 bool PlatStderrIsTerminal() { return isatty(STDERR_FILENO) == 1; }

@@ -67,6 +67,13 @@ template <typename T> T Failed(T result) {
     return result;
 }
 
+PlatEntryKind KindOfAttributes(DWORD attrs) {
+    if (attrs & FILE_ATTRIBUTE_REPARSE_POINT) return PlatEntryKind::Link;
+    if (attrs & FILE_ATTRIBUTE_DIRECTORY) return PlatEntryKind::Dir;
+    if (attrs & FILE_ATTRIBUTE_DEVICE) return PlatEntryKind::Other;
+    return PlatEntryKind::File;
+}
+
 void CopyPath(char out[kMaxPath], const char* text, size_t len) {
     if (len >= static_cast<size_t>(kMaxPath)) len = kMaxPath - 1;
     std::memcpy(out, text, len);
@@ -224,7 +231,7 @@ PlatFind* PlatFindFirst(const char* pattern, PlatFindEntry* first, PlatSubdirNam
     WIN32_FIND_DATAA data;
     HANDLE search = FindFirstFileA(all, &data);
     if (search == INVALID_HANDLE_VALUE) return Failed(nullptr);
-    PlatFind* find = new (std::nothrow) PlatFind{{}, 0};
+    PlatFind* find = new (std::nothrow) PlatFind{{}, 0, {}};
     if (!find) {
         FindClose(search);
         return nullptr;
@@ -236,6 +243,7 @@ PlatFind* PlatFindFirst(const char* pattern, PlatFindEntry* first, PlatSubdirNam
         PlatFindEntry entry;
         CopyPath(entry.name, name, std::strlen(name));
         entry.isDir = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        entry.kind = KindOfAttributes(data.dwFileAttributes);
         find->matches.push_back(entry);
     } while (FindNextFileA(search, &data));
     FindClose(search);
@@ -463,11 +471,7 @@ bool PlatAppendLocked(const char* path, const void* data, size_t len, unsigned) 
 
 PlatEntryKind PlatEntryKindOf(const char* path) {
     DWORD attrs = GetFileAttributesA(path);
-    if (attrs == INVALID_FILE_ATTRIBUTES) return PlatEntryKind::None;
-    if (attrs & FILE_ATTRIBUTE_REPARSE_POINT) return PlatEntryKind::Link;
-    if (attrs & FILE_ATTRIBUTE_DIRECTORY) return PlatEntryKind::Dir;
-    if (attrs & FILE_ATTRIBUTE_DEVICE) return PlatEntryKind::Other;
-    return PlatEntryKind::File;
+    return attrs == INVALID_FILE_ATTRIBUTES ? PlatEntryKind::None : KindOfAttributes(attrs);
 }
 
 bool PlatStderrIsTerminal() {

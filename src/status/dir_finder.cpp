@@ -7,6 +7,7 @@
 DirFinder::DirFinder() : search_(nullptr), hasMatch_(false) {
     current_.name[0] = '\0';
     current_.isDir = false;
+    current_.kind = PlatEntryKind::None;
     directory_[0] = '\0';
     path_[0] = '\0';
 }
