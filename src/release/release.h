@@ -7,12 +7,15 @@
 #define CREVIK_RELEASE_H
 
 #include <cstdint>
+#include <memory>
 
 #include "config/settings.h"
 #include "feed/feed.h"
 #include "log/upload_log.h"
 #include "race/race.h"
 #include "sfv/sfv.h"
+
+struct PassStanding;
 
 struct Release {
     explicit Release(const Settings& settings);
@@ -25,6 +28,7 @@ struct Release {
     UploadLog log;           // read by ReadReleaseLog
     SfvList sfv;             // read when a rule first needs it
     Feed feed;
+    PassStanding* passStanding = nullptr;  // while a StandingPass lives
     // The session's own: the run lock (and with LOCK=shared the lock file's)
     // and where a command came from.
     PlatRunLock* lock;
@@ -71,6 +75,21 @@ const SfvEntry* FindListed(Release& release, const char* name);  // the .sfv's e
 int32_t Percent(int64_t good, int64_t files);
 // The race as the feed tells it; `on` false (and nothing measured) with the feed off.
 FeedStanding TakeStanding(Release& release);
+// A pass that lands verdicts on many files one after another (the CRC pass,
+// rescan) follows the standing record by record for as long as it lives:
+// measured whole before and after each verdict, it would cost the square of
+// the release.
+class StandingPass {
+public:
+    explicit StandingPass(Release& release);
+    ~StandingPass();
+    StandingPass(const StandingPass&) = delete;
+    StandingPass& operator=(const StandingPass&) = delete;
+
+private:
+    Release& release_;
+    std::unique_ptr<PassStanding> standing_;
+};
 
 // ---- rules ----
 // A listed file is good when its record says so ('S'), or when this run

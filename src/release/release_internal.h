@@ -26,4 +26,10 @@ template <typename Visit> void ForEachListed(Release& release, Visit visit) {
     }
 }
 
+// The standing a StandingPass follows; false without one, or where the pass
+// could not follow this release and TakeStanding measures it whole.
+bool PassStandingNow(Release& release, FeedStanding* out);
+// The record of a listed file's key may have changed: the pass follows it.
+void PassStandingFollow(Release& release, uint32_t key);
+
 #endif

@@ -20,6 +20,7 @@ struct RacerKb {
 FeedStanding TakeStanding(Release& release) {
     FeedStanding standing = {};
     if (!FeedIsOn(release.feed)) return standing;
+    if (PassStandingNow(release, &standing)) return standing;
     standing.on = true;
     if (!release.sfv.entries && !ReleaseHasSfv(release)) return standing;
     LoadListed(release);

@@ -25,6 +25,7 @@ void LandVerdict(Release& release, const char* name, const char* user, const cha
         ApplyBadAction(release, name);
     else if (!keptIn)
         DropFailureMarks(release, name);
+    PassStandingFollow(release, FileKey(name));
     FeedVerdict(release.feed, before, TakeStanding(release), name, user, group, sizeKb, speedKbps, good);
 }
 
@@ -51,6 +52,7 @@ int32_t VerifyListed(Release& release, bool waitingOnly) {
     if (!release.sfv.entries) return 0;
     int32_t good = 0;
     UpDirBatch upDirs(release);
+    StandingPass standing(release);
     CrcAhead ahead(ListedToVerify(release, waitingOnly), DefaultJobs());
     // Index by index: the log's and the list's searches move their cursors.
     for (int32_t i = 0; i < release.sfv.entries->Count(); ++i) {
