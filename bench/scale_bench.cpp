@@ -114,6 +114,11 @@ struct Event {
 
 std::string LastFile(const Release& rel) { return (rel.dir / rel.names.back()).string(); }
 
+// The copy of the program whose Crevik.ini turns the race feed on, beside the plain one's directory.
+std::string FeedProgram(const std::string& program) {
+    return (fs::path(program).parent_path().parent_path() / "feed" / "crevik").string();
+}
+
 // The status directories the program made for the log as it stands: each
 // racer's upload directory, from an upload of a file it has sent, which
 // changes no record, and the progress of all files but the last two.
@@ -150,6 +155,12 @@ const Event kEvents[] = {
          return std::vector<std::string>{p, "sfvuploaded", (rel.dir / "big.set.sfv").string(),
                                          std::to_string(rel.files), "0"};
      }, false},
+    // The same with the race feed on: a line for every verdict of the pass.
+    {"sfvuploaded feed", 0, 'N',
+     [](const std::string& p, const Release& rel) {
+         return std::vector<std::string>{FeedProgram(p), "sfvuploaded", (rel.dir / "big.set.sfv").string(),
+                                         std::to_string(rel.files), "0"};
+     }, false},
     // The same behind a server that only says a file was stored.
     {"upload .sfv", 0, 'N',
      [](const std::string& p, const Release& rel) {
@@ -184,11 +195,15 @@ int main(int argc, char** argv) {
     fs::create_directories(area / "bin");
     std::string program = (area / "bin" / "crevik").string();
     fs::copy_file(argv[1], program);
+    fs::create_directories(area / "feed");
+    fs::copy_file(argv[1], FeedProgram(program));
+    std::ofstream(area / "feed" / "Crevik.ini") << "[GENERAL]\nFEED=race.feed\n";
 
     const int sizes[] = {100, 1000, 10000};
     constexpr int kSizes = 3;
     std::vector<Release> releases;
     for (int files : sizes) releases.push_back(MakeRelease(area, files));
+    sync();  // the files written back before the timing, not during its first rows
     // Sizes interleaved run by run, so that a change in the machine's load
     // hits every row alike.
     double ms[kEventCount][kSizes], cpu[kEventCount][kSizes];

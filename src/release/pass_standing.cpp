@@ -9,8 +9,7 @@
 // the racer of most KB, among equals the one whose last gain came first in
 // the log, and with no KB at all the racer of the first record it counted.
 // So sums per racer and a few ordered sets give it, one key changed at a
-// time. A size below 0 has the whole measure taken; a change to a key of
-// several records rebuilds what is followed.
+// time. A size below 0 has the whole measure taken.
 #include <algorithm>
 #include <map>
 #include <memory>
@@ -26,6 +25,7 @@ namespace {
 
 struct Logged {
     uint64_t at;  // rises with the place in the log
+    const UploadRecord* record;  // until the record is replaced
     std::string user;
     int32_t sizeKb;
     bool walked;  // the walk counts it
@@ -90,19 +90,22 @@ void Count(PassStanding& pass, uint32_t keyValue, const Key& key, int sign) {
     }
 }
 
-// Takes what the key's files and records count for now; false where the
-// pass cannot follow it.
-bool Judge(Key* key, const UploadRecord* first) {
+// Takes what the key's records count for now, from the first; false where
+// the pass cannot follow them.
+bool Judge(Key* key) {
     key->goodFiles.assign(key->listed.size(), false);
-    if (!first) return true;
+    if (key->records.empty()) return true;
+    const UploadRecord* first = key->records.front().record;
     key->group = first->group;
     for (size_t i = 0; i < key->listed.size(); ++i) key->goodFiles[i] = IsGoodFile(*key->listed[i].second, first);
+    for (Logged& logged : key->records) {
+        logged.user = logged.record->user;
+        logged.sizeKb = logged.record->size;
+        // The walk finds a record's file by its key: the first listed.
+        logged.walked = IsGoodFile(*key->listed.front().second, logged.record);
+        if (logged.sizeKb < 0) return false;
+    }
     return true;
-}
-
-Logged LoggedOf(const Key& key, const UploadRecord& record, uint64_t at) {
-    // The walk finds a record's file by its key: the first listed.
-    return Logged{at, record.user, record.size, IsGoodFile(*key.listed.front().second, &record)};
 }
 
 bool Build(Release& release, PassStanding& pass) {
@@ -124,10 +127,12 @@ bool Build(Release& release, PassStanding& pass) {
         if (static_cast<double>(value) != record.key) return false;
         auto key = pass.keys.find(value);
         if (key == pass.keys.end()) continue;
-        if (key->second.records.empty()) Judge(&key->second, &record);
-        key->second.records.push_back(LoggedOf(key->second, record, at));
+        key->second.records.push_back(Logged{at, &record, {}, 0, false});
     }
-    for (auto& [value, key] : pass.keys) Count(pass, value, key, +1);
+    for (auto& [value, key] : pass.keys) {
+        if (!Judge(&key)) return false;
+        Count(pass, value, key, +1);
+    }
     return true;
 }
 
@@ -150,25 +155,26 @@ void PassStandingFollow(Release& release, uint32_t keyValue) {
     auto found = pass->keys.find(keyValue);
     if (found == pass->keys.end()) return;
     Key& key = found->second;
-    // Which of several records a change moved is not told: measure again.
-    if (key.records.size() > 1) {
-        pass->followed = Build(release, *pass);
-        return;
-    }
     Count(*pass, keyValue, key, -1);
-    const UploadRecord* record = RecordOfKey(release.log, keyValue);
-    // A record that went to the log's end (added, or replaced as the second
-    // to last) comes after every other; one replaced in place keeps its place.
-    uint64_t at = key.records.empty() ? 0 : key.records.front().at;
-    if (record && release.log.records->End()->prev->element == record) at = pass->nextAt++;
+    // A change reaches only the key's first record (the one a search finds):
+    // replaced in place, taken away, added, or replaced as the log's second
+    // to last, which puts it at the end, after every other.
+    std::vector<Logged> rest;
+    if (key.records.size() > 1) rest.assign(key.records.begin() + 1, key.records.end());
+    auto isRest = [&](const UploadRecord* r) {
+        return std::any_of(rest.begin(), rest.end(), [&](const Logged& l) { return l.record == r; });
+    };
+    uint64_t firstAt = key.records.empty() ? 0 : key.records.front().at;
+    const UploadRecord* first = RecordOfKey(release.log, keyValue);
+    const UploadRecord* last = static_cast<const UploadRecord*>(release.log.records->End()->prev->element);
     key.records.clear();
-    Judge(&key, record);
-    if (record) {
-        if (record->size < 0) {
-            pass->followed = false;
-            return;
-        }
-        key.records.push_back(LoggedOf(key, *record, at));
+    if (first && !isRest(first)) key.records.push_back(Logged{first == last ? pass->nextAt++ : firstAt, first, {}, 0, false});
+    key.records.insert(key.records.end(), rest.begin(), rest.end());
+    if (last && first != last && last->key == static_cast<double>(keyValue) && !isRest(last))
+        key.records.push_back(Logged{pass->nextAt++, last, {}, 0, false});
+    if (!Judge(&key)) {
+        pass->followed = false;
+        return;
     }
     Count(*pass, keyValue, key, +1);
 }

@@ -113,52 +113,62 @@ TEST_F(Race, ReportFileProblemsOnlyReachTheDiagnosticLog) {
 // for the run only, two files sharing a key and a key logged twice.
 TEST_F(Race, StandingFollowedThroughAPassIsTheWholeMeasure) {
     Settings("[GENERAL]\nFEED=race.feed\n");
-    std::mt19937 rng(22);
-    auto pick = [&](size_t n) { return static_cast<size_t>(rng() % n); };
     std::vector<std::string> names = {"f19812.r12", "f34705.r05"};  // one key
-    for (int i = 0; i < 40; ++i) names.push_back("f" + std::to_string(i) + ".r00");
-    std::string sfv, log;
+    for (int i = 0; i < 30; ++i) names.push_back("f" + std::to_string(i) + ".r00");
+    std::string sfv;
     for (const std::string& name : names) sfv += name + " 00000000\n";
-    for (size_t i = 2; i < names.size(); i += 2) {
-        std::string user = "u" + std::to_string(pick(4));
-        log += std::to_string(FileKey(names[i].c_str())) + "|" + user + "|g" + user.back() + "|0|1|" + "NSF"[pick(3)] + "\n";
-    }
-    log += std::to_string(FileKey(names[6].c_str())) + "|u1|g1|3|1|S\n";  // the key again
     WriteFile("a.sfv", sfv);
-    WriteFile(LogPath(), log);
-    ASSERT_TRUE(ReadReleaseLog(*rel_));
-    StandingPass pass(*rel_);
-    ASSERT_NE(rel_->passStanding, nullptr);
-    for (int step = 0; step < 400; ++step) {
-        std::string name = names[pick(names.size())];
-        if (step % 5 == 0) {  // the log's second to last
-            double key = static_cast<const UploadRecord*>(RunLog().records->End()->prev->prev->element)->key;
-            for (const std::string& n : names)
-                if (FileKey(n.c_str()) == key) name = n;
+    for (unsigned seed = 0; seed < 40; ++seed) {
+        std::mt19937 rng(seed);
+        auto pick = [&](size_t n) { return static_cast<size_t>(rng() % n); };
+        std::string log;
+        std::vector<size_t> logged;  // all but a few, names[6] last but its second record
+        for (size_t i = 2; i < names.size(); ++i)
+            if (i != 6 && i % 9 != 0) logged.push_back(i);
+        logged.push_back(6);
+        for (size_t i : logged) {
+            std::string user = "u" + std::to_string(pick(4));
+            log += std::to_string(FileKey(names[i].c_str())) + "|" + user + "|g" + user.back() + "|0|1|" + "NSF"[pick(3)] + "\n";
         }
-        if (step % 11 == 0) name = names[6];
-        std::string user = "u" + std::to_string(pick(4));
-        size_t action = pick(6);
-        if (action == 0) {
-            RunLog().RemoveRecord(name.c_str());
-            PassStandingFollow(*rel_, FileKey(name.c_str()));
-        } else if (action == 1) {
-            const_cast<SfvEntry*>(FindListed(*rel_, name.c_str()))->good = 1;
-            PassStandingFollow(*rel_, FileKey(name.c_str()));
-        } else {
-            RecordVerdict(*rel_, name.c_str(), user.c_str(), ("g" + user).c_str(), static_cast<int32_t>(step < 100 ? 0 : pick(3)),
-                          1, action != 2);
+        log += std::to_string(FileKey(names[6].c_str())) + "|u1|g1|3|1|N\n";  // the key again, last
+        WriteFile(LogPath(), log);
+        NewRelease();
+        ASSERT_TRUE(ReadReleaseLog(*rel_));
+        StandingPass pass(*rel_);
+        ASSERT_NE(rel_->passStanding, nullptr);
+        for (int step = 0; step < 150; ++step) {
+            std::string name = names[pick(names.size())];
+            if (step % 5 == 0) {  // the log's second to last
+                double key = static_cast<const UploadRecord*>(RunLog().records->End()->prev->prev->element)->key;
+                for (const std::string& n : names)
+                    if (FileKey(n.c_str()) == key) name = n;
+            }
+            if (step % 7 == 0 || step < 3) name = names[6];
+            std::string user = "u" + std::to_string(pick(4));
+            // First the key logged twice: a bad verdict that moves its first
+            // record to the end, its file found good for the run, a good verdict.
+            size_t action = step == 0 ? 3 : step == 1 ? 1 : step == 2 ? 4 : pick(8);
+            int32_t sizeKb = static_cast<int32_t>(step < 3 ? 5 : step < 40 ? 0 : pick(4));
+            if (action == 0) {
+                RunLog().RemoveRecord(name.c_str());
+                PassStandingFollow(*rel_, FileKey(name.c_str()));
+            } else if (action <= 2) {
+                const_cast<SfvEntry*>(FindListed(*rel_, name.c_str()))->good = 1;
+                PassStandingFollow(*rel_, FileKey(name.c_str()));
+            } else {
+                RecordVerdict(*rel_, name.c_str(), user.c_str(), ("g" + user).c_str(), sizeKb, 1, action != 3);
+            }
+            FeedStanding followed = TakeStanding(*rel_);
+            PassStanding* kept = rel_->passStanding;
+            rel_->passStanding = nullptr;
+            FeedStanding whole = TakeStanding(*rel_);
+            rel_->passStanding = kept;
+            ASSERT_EQ(std::make_tuple(followed.files, followed.good, followed.percent, followed.complete,
+                                      std::string(followed.leader), std::string(followed.leaderGroup),
+                                      followed.leaderKb, followed.leaderFiles),
+                      std::make_tuple(whole.files, whole.good, whole.percent, whole.complete, std::string(whole.leader),
+                                      std::string(whole.leaderGroup), whole.leaderKb, whole.leaderFiles))
+                << "seed " << seed << ", step " << step << " on " << name;
         }
-        FeedStanding followed = TakeStanding(*rel_);
-        PassStanding* kept = rel_->passStanding;
-        rel_->passStanding = nullptr;
-        FeedStanding whole = TakeStanding(*rel_);
-        rel_->passStanding = kept;
-        ASSERT_EQ(std::make_tuple(followed.files, followed.good, followed.percent, followed.complete,
-                                  std::string(followed.leader), std::string(followed.leaderGroup), followed.leaderKb,
-                                  followed.leaderFiles),
-                  std::make_tuple(whole.files, whole.good, whole.percent, whole.complete, std::string(whole.leader),
-                                  std::string(whole.leaderGroup), whole.leaderKb, whole.leaderFiles))
-            << "step " << step << " on " << name;
     }
 }
