@@ -175,15 +175,11 @@ bool FindReleases(const Settings& settings, const char* dir, std::vector<std::st
     do {
         char path[kMaxPath];
         int len = std::snprintf(path, sizeof path, "%s%s%c", dir, entry.name, kPathSep);
-        if (len > 0 && len < kMaxPath && entry.isDir) subs.push_back(path);
+        if (len > 0 && len < kMaxPath && entry.kind == PlatEntryKind::Dir) subs.push_back(path);
     } while (PlatFindNext(find, &entry));
     PlatFindClose(find);
     bool readable = true;
-    for (const std::string& sub : subs) {
-        std::string bare = sub.substr(0, sub.size() - 1);
-        if (PlatEntryKindOf(bare.c_str()) == PlatEntryKind::Dir)
-            readable = FindReleases(settings, sub.c_str(), releases) && readable;
-    }
+    for (const std::string& sub : subs) readable = FindReleases(settings, sub.c_str(), releases) && readable;
     return readable;
 }
 

@@ -118,7 +118,6 @@ bool Build(Release& release, PassStanding& pass) {
     }
     for (const ListNode* n = release.log.records->Head(); n != release.log.records->End(); n = n->next) {
         const UploadRecord& record = *static_cast<const UploadRecord*>(n->element);
-        if (record.size < 0) return false;
         uint64_t at = pass.nextAt++;
         // A key no listed file could have, as the walk would look it up.
         if (!(record.key >= 0 && record.key <= 4294967295.0)) return false;
@@ -200,9 +199,9 @@ bool PassStandingNow(Release& release, FeedStanding* out) {
     }
     uint64_t firstAt = UINT64_MAX;
     for (const auto& [user, racer] : pass->racers) {  // no KB at all: the first record counted
-        if (lead) break;
         auto walker = pass->walkers.find(user);
-        if (walker == pass->walkers.end() || walker->second.at.empty() || *walker->second.at.begin() > firstAt) continue;
+        if (lead || walker == pass->walkers.end() || walker->second.at.empty() || *walker->second.at.begin() > firstAt)
+            continue;
         firstAt = *walker->second.at.begin();
         leader = &user;
     }

@@ -7,7 +7,6 @@
 #define CREVIK_RELEASE_H
 
 #include <cstdint>
-#include <memory>
 
 #include "config/settings.h"
 #include "feed/feed.h"
@@ -75,21 +74,6 @@ const SfvEntry* FindListed(Release& release, const char* name);  // the .sfv's e
 int32_t Percent(int64_t good, int64_t files);
 // The race as the feed tells it; `on` false (and nothing measured) with the feed off.
 FeedStanding TakeStanding(Release& release);
-// A pass that lands verdicts on many files one after another (the CRC pass,
-// rescan) follows the standing record by record for as long as it lives:
-// measured whole before and after each verdict, it would cost the square of
-// the release.
-class StandingPass {
-public:
-    explicit StandingPass(Release& release);
-    ~StandingPass();
-    StandingPass(const StandingPass&) = delete;
-    StandingPass& operator=(const StandingPass&) = delete;
-
-private:
-    Release& release_;
-    std::unique_ptr<PassStanding> standing_;
-};
 
 // ---- rules ----
 // A listed file is good when its record says so ('S'), or when this run

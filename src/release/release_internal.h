@@ -2,6 +2,8 @@
 #ifndef CREVIK_RELEASE_INTERNAL_H
 #define CREVIK_RELEASE_INTERNAL_H
 
+#include <memory>
+
 #include "release/release.h"
 
 // The file's record: the first in the log with its key, as FindRecord has it,
@@ -26,6 +28,21 @@ template <typename Visit> void ForEachListed(Release& release, Visit visit) {
     }
 }
 
+// A pass that lands verdicts on many files one after another (the CRC pass
+// of a .sfv that came last) follows the feed's standing record by record for
+// as long as it lives: measured whole before and after each verdict, it
+// would cost the square of the release.
+class StandingPass {
+public:
+    explicit StandingPass(Release& release);
+    ~StandingPass();
+    StandingPass(const StandingPass&) = delete;
+    StandingPass& operator=(const StandingPass&) = delete;
+
+private:
+    Release& release_;
+    std::unique_ptr<PassStanding> standing_;
+};
 // The standing a StandingPass follows; false without one, or where the pass
 // could not follow this release and TakeStanding measures it whole.
 bool PassStandingNow(Release& release, FeedStanding* out);

@@ -32,11 +32,9 @@ std::vector<std::string> SplitNames(const std::string& text) {
 
 bool SameEntry(const PlatEntryId& a, const PlatEntryId& b) { return a.device == b.device && a.inode == b.inode; }
 
-// Every sub-directory, from the note: each name must still be one, and their
-// count the link count's.
-bool NotedSubdirs(Subdirs* dirs) {
-    long count = PlatSubdirCount(kHere);
-    if (count < 0) return false;
+// Every sub-directory, from the note: each name must still be one, and
+// their count the link count's (`count`).
+bool NotedSubdirs(long count, Subdirs* dirs) {
     char note[kDirNoteMax];
     size_t len = 0;
     if (count > 0 && !PlatReadDirNote(kHere, note, &len)) return false;
@@ -58,8 +56,9 @@ bool NotedSubdirs(Subdirs* dirs) {
 // The directories that match `pattern`, in the order of a search.
 std::vector<std::string> MatchingDirs(const char* pattern, Subdirs* dirs) {
     std::vector<std::string> matches;
-    bool here = !std::strpbrk(pattern, "/\\");
-    if (here && NotedSubdirs(dirs)) {
+    // -1: the pattern reaches into another directory, or no count is kept.
+    long count = std::strpbrk(pattern, "/\\") ? -1 : PlatSubdirCount(kHere);
+    if (count >= 0 && NotedSubdirs(count, dirs)) {
         for (const std::string& name : dirs->names)
             if (PlatWildcardMatch(pattern, name.c_str())) matches.push_back(name);
         std::sort(matches.begin(), matches.end(),
@@ -76,7 +75,7 @@ std::vector<std::string> MatchingDirs(const char* pattern, Subdirs* dirs) {
         PlatFindClose(find);
     }
     *dirs = Subdirs{};
-    if (here && listed.complete && PlatSubdirCount(kHere) >= 0) {
+    if (count >= 0 && listed.complete) {
         dirs->names = SplitNames(listed.names);
         dirs->all = true;
     }

@@ -139,8 +139,8 @@ void WatchTree(Tree& tree, Runs& runs, const std::string& dir, bool newFiles) {
         std::string path = dir + entry.name;
         if (entry.isDir) {
             if (!IsOwnDirName(*tree.settings, entry.name)) WatchTree(tree, runs, path + "/", newFiles);
-        } else if (newFiles && !IsOwnFileName(*tree.settings, entry.name) &&
-                   PlatEntryKindOf(path.c_str()) == PlatEntryKind::File && !PlatOpenForWriting(path.c_str())) {
+        } else if (newFiles && !IsOwnFileName(*tree.settings, entry.name) && entry.kind == PlatEntryKind::File &&
+                   !PlatOpenForWriting(path.c_str())) {
             // A file still being written is left to the close that will be reported.
             QueueRun(runs, RunKind::Upload, path);
             tree.listedNewFiles = true;

@@ -49,9 +49,8 @@ std::vector<std::string> ZipNamesIn(const char* dir, const char* suffix) {
     PlatFind* find = fits ? PlatFindFirst(pattern, &entry) : nullptr;
     if (!find) return names;
     do {
-        char path[kMaxPath];
-        if (!entry.isDir && JoinPath(dir, entry.name, path) && PlatEntryKindOf(path) == PlatEntryKind::File)
-            names.push_back(entry.name);
+        char path[kMaxPath];  // a name whose path would be cut is left out
+        if (entry.kind == PlatEntryKind::File && JoinPath(dir, entry.name, path)) names.push_back(entry.name);
     } while (PlatFindNext(find, &entry));
     PlatFindClose(find);
     return names;
